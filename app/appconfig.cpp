@@ -1,0 +1,99 @@
+#include "app/appconfig.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QLocale>
+#include <QSettings>
+
+const char *const AppConfig::fileName = "./tarvenholm.ini";
+
+AppConfig *AppConfig::instance()
+{
+    // Function-local static: created on first use (before QApplication exists),
+    // thread-safe initialisation, destroyed at process exit.
+    static AppConfig config;
+    return &config;
+}
+
+AppConfig::AppConfig()
+{
+    load();
+}
+
+QStringList AppConfig::defaultIntBrowser()
+{
+    return {QStringLiteral("Guild Hall:guildhall@http://www.guildhall-tarven.net/"),
+            QStringLiteral("Arena Stats:arenastat@http://arenastat.net/tarvenholm/")};
+}
+
+QString AppConfig::systemLanguage()
+{
+    const QLocale::Language language = QLocale::system().language();
+    qDebug() << "System Language:" << QLocale::languageToString(language);
+    qDebug() << "System LocaleId:" << int(language);
+    return language == QLocale::Russian ? QStringLiteral("ru") : QStringLiteral("en");
+}
+
+static bool toTruth(const QString &text)
+{
+    return !(text.isEmpty() || text == QLatin1String("0")
+             || text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0);
+}
+
+void AppConfig::load()
+{
+    QSettings settings(QString::fromLatin1(fileName), QSettings::IniFormat);
+
+    lang = settings.value("lang").toString();
+    if (lang.isEmpty()) {
+        lang = systemLanguage();
+        QSettings writer(QString::fromLatin1(fileName), QSettings::IniFormat);
+        writer.setValue("lang", lang);
+    }
+    width = settings.value("width", 1000).toInt();
+    height = settings.value("height", 900).toInt();
+    updateroot = settings.value("updateroot", "http://www.tarvenholm.com/").toString();
+    stamp = settings.value("stamp", 0).toLongLong();
+    urlgame = settings.value("urlgame", "./content/loader.swf").toString();
+    urlbattle = settings.value("urlbattle", "./content/battle.swf").toString();
+    style = settings.value("style", "plastique").toString();
+    ignorecrc = toTruth(settings.value("ignorecrc", "true").toString());
+    extbrowser = splitExtBrowser(settings.value("extbrowser", "http:,mailto:").toString());
+    parseIntBrowser(settings.value("intbrowser", defaultIntBrowser()).toStringList());
+    email = settings.value("email", "support@tarvenholm.com").toString();
+    web = settings.value("web", "http://www.tarvenholm.com/").toString();
+    forum = settings.value("forum", "http://forum.tarvenholm.com/").toString();
+}
+
+QStringList AppConfig::splitExtBrowser(const QString &text)
+{
+    return text.split(QLatin1Char(','), Qt::KeepEmptyParts, Qt::CaseSensitive);
+}
+
+void AppConfig::parseIntBrowser(const QStringList &entries)
+{
+    intbrowserTitles.clear();
+    intbrowserKeys.clear();
+    intbrowserUrls.clear();
+    qDebug() << "intbrowser count=" << entries.size();
+    for (const QString &entry : entries) {
+        qDebug() << entry;
+        const QStringList atPieces = entry.split(QLatin1Char('@'), Qt::KeepEmptyParts);
+        if (atPieces.size() != 2)
+            continue;
+        const QStringList colonPieces = atPieces.at(0).split(QLatin1Char(':'), Qt::KeepEmptyParts);
+        if (colonPieces.size() != 2)
+            continue;
+        intbrowserTitles << colonPieces.at(0);
+        intbrowserKeys << colonPieces.at(1);
+        intbrowserUrls << atPieces.at(1);
+    }
+}
+
+QString AppConfig::battleMoviePath() const
+{
+    QString movie = urlbattle;
+    if (movie.startsWith(QLatin1String("./")))
+        movie.remove(0, 2);
+    return QDir::current().absolutePath() + QLatin1Char('/') + movie;
+}

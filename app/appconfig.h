@@ -1,0 +1,51 @@
+#ifndef APPCONFIG_H
+#define APPCONFIG_H
+
+#include <QString>
+#include <QStringList>
+
+// The settings of "./tarvenholm.ini", read once at start and then used in place
+// by the whole program. Only `lang` and `stamp` change at run time; whoever
+// changes them also writes the key back to the file.
+class AppConfig
+{
+public:
+    static AppConfig *instance();
+
+    // Absolute path of the battle movie below the current working directory.
+    QString battleMoviePath() const;
+
+    // Parses the `intbrowser` entries ("title:key@url") into the three lists below;
+    // malformed entries are dropped.
+    void parseIntBrowser(const QStringList &entries);
+    // Splits the `extbrowser` text at every comma, keeping empty pieces.
+    static QStringList splitExtBrowser(const QString &text);
+    static QStringList defaultIntBrowser();
+
+    QString lang;
+    QString updateroot;
+    QString urlgame;
+    QString urlbattle;
+    QString style;
+    QString email;
+    QString web;
+    QString forum;
+    QStringList extbrowser;
+    QStringList intbrowserTitles;
+    QStringList intbrowserKeys;
+    QStringList intbrowserUrls;
+    qint64 stamp = 0;
+    int width = 1000;
+    int height = 900;
+    bool ignorecrc = true;
+
+    static const char *const fileName;
+
+private:
+    AppConfig();
+    Q_DISABLE_COPY(AppConfig)
+    void load();
+    static QString systemLanguage();
+};
+
+#endif // APPCONFIG_H

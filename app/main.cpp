@@ -1,0 +1,41 @@
+#include "app/appconfig.h"
+#include "window/mainwindow.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTranslator>
+
+#include <memory>
+
+// Shown before any translator exists, so the text stays as it is.
+static void reportCorrupt(const char *fileName)
+{
+    QMessageBox box(QMessageBox::Critical, QString(), QStringLiteral("File is corrupt: %1").arg(QLatin1String(fileName)),
+                    QMessageBox::Ok);
+    box.exec();
+}
+
+int main(int argc, char *argv[])
+{
+    const AppConfig *config = AppConfig::instance();
+    QApplication::setStyle(config->style);
+    QApplication app(argc, argv);
+
+    QTranslator translatorEn;
+    if (!translatorEn.load(QStringLiteral("tarvenholm_en")))
+        reportCorrupt("tarvenholm_en.qm");
+    QTranslator translatorRu;
+    if (!translatorRu.load(QStringLiteral("tarvenholm_ru"))) {
+        reportCorrupt("tarvenholm_ru.qm");
+        return 1;
+    }
+
+    // Declared after the translators so that it is destroyed before them.
+    std::unique_ptr<MainWindow> window(new MainWindow);
+    window->translatorRu = &translatorRu;
+    window->translatorEn = &translatorEn;
+    if (!window->start())
+        return 1;
+    window->show();
+    return app.exec();
+}

@@ -1,0 +1,174 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>TarvenHOLM</source>
+        <translation>TarvenHOLM</translation>
+    </message>
+    <message>
+        <source>Navigation</source>
+        <translation>Navigation</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>Favorites</source>
+        <translation>Favorites</translation>
+    </message>
+    <message>
+        <source>Refresh Tab</source>
+        <translation>Refresh Tab</translation>
+    </message>
+    <message>
+        <source>Open Forum</source>
+        <translation>Open Forum</translation>
+    </message>
+    <message>
+        <source>Mail to Support</source>
+        <translation>Mail to Support</translation>
+    </message>
+    <message>
+        <source>Close Additional Tabs</source>
+        <translation>Close Additional Tabs</translation>
+    </message>
+    <message>
+        <source>Open Web Site</source>
+        <translation>Open Web Site</translation>
+    </message>
+    <message>
+        <source>View Battle</source>
+        <translation>View Battle</translation>
+    </message>
+    <message>
+        <source>Toggle Full Screen</source>
+        <translation>Toggle Full Screen</translation>
+    </message>
+    <message>
+        <source>Default Size</source>
+        <translation>Default Size</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>Russian</source>
+        <translation>Russian</translation>
+    </message>
+    <message>
+        <source>Unsupported Operating System</source>
+        <translation>Unsupported Operating System</translation>
+    </message>
+    <message>
+        <source>Could not get access to file: %1</source>
+        <translation>Could not get access to file: %1</translation>
+    </message>
+    <message>
+        <source>Could not write to file: %1</source>
+        <translation>Could not write to file: %1</translation>
+    </message>
+    <message>
+        <source>Enter the Battle No.:</source>
+        <translation>Enter the Battle No.:</translation>
+    </message>
+</context>
+<context>
+    <name>UpdateDialog</name>
+    <message>
+        <source>Loading TarvenHOLM</source>
+        <translation>Loading TarvenHOLM</translation>
+    </message>
+    <message>
+        <source>TextLabel</source>
+        <translation>TextLabel</translation>
+    </message>
+    <message>
+        <source>Using temporary filename [%1]</source>
+        <translation>Using temporary filename [%1]</translation>
+    </message>
+    <message>
+        <source>Checking for updates...</source>
+        <translation>Checking for updates...</translation>
+    </message>
+    <message>
+        <source>Downloading %1</source>
+        <translation>Downloading %1</translation>
+    </message>
+    <message>
+        <source>Downloading %1 (%2Kb/%3Kb)</source>
+        <translation>Downloading %1 (%2Kb/%3Kb)</translation>
+    </message>
+    <message>
+        <source>Downloading %1 (%2Kb)</source>
+        <translation>Downloading %1 (%2Kb)</translation>
+    </message>
+    <message>
+        <source>Could not save file: %1</source>
+        <translation>Could not save file: %1</translation>
+    </message>
+    <message>
+        <source>Could not download file: %1</source>
+        <translation>Could not download file: %1</translation>
+    </message>
+    <message>
+        <source>Could not find just downloaded data.</source>
+        <translation>Could not find just downloaded data.</translation>
+    </message>
+    <message>
+        <source>Could not open just downloaded data.</source>
+        <translation>Could not open just downloaded data.</translation>
+    </message>
+    <message>
+        <source>Invalid server response [%1]</source>
+        <translation>Invalid server response [%1]</translation>
+    </message>
+    <message>
+        <source>Timestamp match.</source>
+        <translation>Timestamp match.</translation>
+    </message>
+    <message>
+        <source>Updater stamp difference: server=%1 local=%2</source>
+        <translation>Updater stamp difference: server=%1 local=%2</translation>
+    </message>
+    <message>
+        <source>Found file to download: %1</source>
+        <translation>Found file to download: %1</translation>
+    </message>
+    <message>
+        <source>Checking %1</source>
+        <translation>Checking %1</translation>
+    </message>
+    <message>
+        <source>Error in file info: %1</source>
+        <translation>Error in file info: %1</translation>
+    </message>
+    <message>
+        <source>Error in downloaded file (crc): %1</source>
+        <translation>Error in downloaded file (crc): %1</translation>
+    </message>
+    <message>
+        <source>Could not delete file [%1]</source>
+        <translation>Could not delete file [%1]</translation>
+    </message>
+    <message>
+        <source>Could not make path [%1]</source>
+        <translation>Could not make path [%1]</translation>
+    </message>
+    <message>
+        <source>Could not copy downloaded file to [%1]</source>
+        <translation>Could not copy downloaded file to [%1]</translation>
+    </message>
+    <message>
+        <source>All files downloaded/updated.</source>
+        <translation>All files downloaded/updated.</translation>
+    </message>
+    <message>
+        <source>Update finished.</source>
+        <translation>Update finished.</translation>
+    </message>
+</context>
+</TS>

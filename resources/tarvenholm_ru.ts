@@ -1,0 +1,174 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ru_RU">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>TarvenHOLM</source>
+        <translation>TarvenHOLM</translation>
+    </message>
+    <message>
+        <source>Navigation</source>
+        <translation>Навигация</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Язык</translation>
+    </message>
+    <message>
+        <source>Favorites</source>
+        <translation>Избранное</translation>
+    </message>
+    <message>
+        <source>Refresh Tab</source>
+        <translation>Обновить вкладку</translation>
+    </message>
+    <message>
+        <source>Open Forum</source>
+        <translation>Открыть форум</translation>
+    </message>
+    <message>
+        <source>Mail to Support</source>
+        <translation>Написать в поддержку</translation>
+    </message>
+    <message>
+        <source>Close Additional Tabs</source>
+        <translation>Закрыть дополнительные вкладки</translation>
+    </message>
+    <message>
+        <source>Open Web Site</source>
+        <translation>Открыть сайт</translation>
+    </message>
+    <message>
+        <source>View Battle</source>
+        <translation>Просмотр боя</translation>
+    </message>
+    <message>
+        <source>Toggle Full Screen</source>
+        <translation>Полноэкранный режим</translation>
+    </message>
+    <message>
+        <source>Default Size</source>
+        <translation>Исходный размер</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>Russian</source>
+        <translation>Русский</translation>
+    </message>
+    <message>
+        <source>Unsupported Operating System</source>
+        <translation>Операционная система не поддерживается</translation>
+    </message>
+    <message>
+        <source>Could not get access to file: %1</source>
+        <translation>Нет доступа к файлу: %1</translation>
+    </message>
+    <message>
+        <source>Could not write to file: %1</source>
+        <translation>Не удалось записать файл: %1</translation>
+    </message>
+    <message>
+        <source>Enter the Battle No.:</source>
+        <translation>Введите номер боя:</translation>
+    </message>
+</context>
+<context>
+    <name>UpdateDialog</name>
+    <message>
+        <source>Loading TarvenHOLM</source>
+        <translation>Загрузка TarvenHOLM</translation>
+    </message>
+    <message>
+        <source>TextLabel</source>
+        <translation>Подготовка...</translation>
+    </message>
+    <message>
+        <source>Using temporary filename [%1]</source>
+        <translation>Временный файл [%1]</translation>
+    </message>
+    <message>
+        <source>Checking for updates...</source>
+        <translation>Проверка обновлений...</translation>
+    </message>
+    <message>
+        <source>Downloading %1</source>
+        <translation>Загрузка %1</translation>
+    </message>
+    <message>
+        <source>Downloading %1 (%2Kb/%3Kb)</source>
+        <translation>Загрузка %1 (%2 КБ/%3 КБ)</translation>
+    </message>
+    <message>
+        <source>Downloading %1 (%2Kb)</source>
+        <translation>Загрузка %1 (%2 КБ)</translation>
+    </message>
+    <message>
+        <source>Could not save file: %1</source>
+        <translation>Не удалось сохранить файл: %1</translation>
+    </message>
+    <message>
+        <source>Could not download file: %1</source>
+        <translation>Не удалось загрузить файл: %1</translation>
+    </message>
+    <message>
+        <source>Could not find just downloaded data.</source>
+        <translation>Не найдены только что загруженные данные.</translation>
+    </message>
+    <message>
+        <source>Could not open just downloaded data.</source>
+        <translation>Не удалось открыть только что загруженные данные.</translation>
+    </message>
+    <message>
+        <source>Invalid server response [%1]</source>
+        <translation>Неверный ответ сервера [%1]</translation>
+    </message>
+    <message>
+        <source>Timestamp match.</source>
+        <translation>Версии совпадают.</translation>
+    </message>
+    <message>
+        <source>Updater stamp difference: server=%1 local=%2</source>
+        <translation>Версии различаются: сервер=%1 локальная=%2</translation>
+    </message>
+    <message>
+        <source>Found file to download: %1</source>
+        <translation>Нужно загрузить файл: %1</translation>
+    </message>
+    <message>
+        <source>Checking %1</source>
+        <translation>Проверка %1</translation>
+    </message>
+    <message>
+        <source>Error in file info: %1</source>
+        <translation>Ошибка в описании файла: %1</translation>
+    </message>
+    <message>
+        <source>Error in downloaded file (crc): %1</source>
+        <translation>Ошибка в загруженном файле (crc): %1</translation>
+    </message>
+    <message>
+        <source>Could not delete file [%1]</source>
+        <translation>Не удалось удалить файл [%1]</translation>
+    </message>
+    <message>
+        <source>Could not make path [%1]</source>
+        <translation>Не удалось создать папку [%1]</translation>
+    </message>
+    <message>
+        <source>Could not copy downloaded file to [%1]</source>
+        <translation>Не удалось скопировать загруженный файл в [%1]</translation>
+    </message>
+    <message>
+        <source>All files downloaded/updated.</source>
+        <translation>Все файлы загружены и обновлены.</translation>
+    </message>
+    <message>
+        <source>Update finished.</source>
+        <translation>Обновление завершено.</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,274 @@
+#include "updater/updatedialog.h"
+#include "ui_updatedialog.h"
+
+#include "app/appconfig.h"
+#include "updater/checksum.h"
+#include "updater/manifest.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+
+namespace {
+// How long the check loop may keep events waiting. Handling them after every
+// file would cost more than checking a small file; a frame's time keeps the
+// window just as responsive.
+constexpr qint64 eventInterval = 15;
+
+QString hex8(quint32 crc)
+{
+    return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0'));
+}
+} // namespace
+
+UpdateDialog::UpdateDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::UpdateDialog)
+{
+    ui->setupUi(this);
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
+    ui->buttonBox->button(QDialogButtonBox::Cancel)->setEnabled(true);
+
+    tempFileName = QDir::tempPath() + QStringLiteral("/tvdown.tmp");
+    appendLog(tr("Using temporary filename [%1]").arg(tempFileName));
+    appendLog(tr("Checking for updates..."));
+
+    connect(&downloader, &Downloader::saveFailed, this, &UpdateDialog::onSaveFailed);
+    connect(&downloader, &Downloader::downloadFailed, this, &UpdateDialog::onDownloadFailed);
+    connect(&downloader, &Downloader::downloadDone, this, &UpdateDialog::onDownloadDone);
+    connect(&downloader, &Downloader::downloadProgress, this, &UpdateDialog::onDownloadProgress);
+
+    ui->progressBar->setValue(0);
+    // Nothing is fetched before the window has been seen; closing it within this
+    // second fetches nothing at all.
+    QTimer::singleShot(1000, this, &UpdateDialog::start);
+}
+
+UpdateDialog::~UpdateDialog()
+{
+    delete ui;
+}
+
+void UpdateDialog::appendLog(const QString &text)
+{
+    ui->textEdit->appendPlainText(text);
+    qDebug() << text;
+}
+
+void UpdateDialog::showError(const QString &text)
+{
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
+    ui->buttonBox->button(QDialogButtonBox::Cancel)->setEnabled(true);
+    ui->label->setText(text);
+    appendLog(text);
+}
+
+void UpdateDialog::startDownload(const QUrl &url)
+{
+    currentUrl = url;
+    appendLog(tr("Downloading %1").arg(url.toString()));
+    downloader.download(url, tempFileName);
+    qDebug() << "Downloading " << url;
+}
+
+void UpdateDialog::start()
+{
+    startDownload(serverUrl(AppConfig::instance()->updateroot, QStringLiteral("update/stamp.txt")));
+}
+
+void UpdateDialog::onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
+{
+    qDebug() << currentUrl << "received: " << bytesReceived << "total: " << bytesTotal;
+    if (bytesTotal > 0) {
+        ui->label->setText(tr("Downloading %1 (%2Kb/%3Kb)")
+                               .arg(currentUrl.toString())
+                               .arg(bytesReceived / 1024)
+                               .arg(bytesTotal / 1024));
+    } else {
+        ui->label->setText(tr("Downloading %1 (%2Kb)").arg(currentUrl.toString()).arg(bytesReceived / 1024));
+    }
+}
+
+void UpdateDialog::onSaveFailed(QString errorString)
+{
+    showError(tr("Could not save file: %1").arg(errorString));
+}
+
+void UpdateDialog::onDownloadFailed(QString errorString)
+{
+    showError(tr("Could not download file: %1").arg(errorString));
+}
+
+void UpdateDialog::onDownloadDone()
+{
+    ui->label->setText(QString());
+    if (phase == 0)
+        onStampArrived();
+    else if (phase == 1)
+        onFileListArrived();
+    else
+        onContentFileArrived();
+}
+
+bool UpdateDialog::openDownloaded(QFile &file)
+{
+    if (!file.exists()) {
+        showError(tr("Could not find just downloaded data."));
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        showError(tr("Could not open just downloaded data."));
+        return false;
+    }
+    return true;
+}
+
+void UpdateDialog::onStampArrived()
+{
+    phase = 1;
+    QFile file(tempFileName);
+    if (!openDownloaded(file))
+        return;
+    const QString line = manifestLineText(file.readLine());
+    file.close();
+
+    if (!parseStampLine(line, serverStamp)) {
+        serverStamp = 0;
+        showError(tr("Invalid server response [%1]").arg(line));
+        return;
+    }
+    const qint64 localStamp = AppConfig::instance()->stamp;
+    if (serverStamp <= localStamp) {
+        appendLog(tr("Timestamp match."));
+        finishUpdate();
+        return;
+    }
+    appendLog(tr("Updater stamp difference: server=%1 local=%2").arg(serverStamp).arg(localStamp));
+    startDownload(serverUrl(AppConfig::instance()->updateroot, QStringLiteral("update/files.txt")));
+}
+
+void UpdateDialog::keepResponsive()
+{
+    if (sinceEvents.isValid() && sinceEvents.elapsed() < eventInterval)
+        return;
+    QCoreApplication::processEvents();
+    sinceEvents.start();
+}
+
+void UpdateDialog::onFileListArrived()
+{
+    phase = 2;
+    fileLines.clear();
+    pendingLines.clear();
+    QFile file(tempFileName);
+    if (!openDownloaded(file))
+        return;
+    while (file.pos() < file.size())
+        fileLines << manifestLineText(file.readLine());
+    file.close();
+
+    qDebug() << "filelist line count: " << fileLines.size();
+    ui->progressBar->setMaximum(fileLines.size() + 1);
+    sinceEvents.invalidate();
+    for (int i = 0; i < fileLines.size(); ++i) {
+        const QString &line = fileLines.at(i);
+        ui->progressBar->setValue(i);
+        QString name;
+        quint32 listed = 0;
+        if (!parseFileInfo(line, name, listed)) {
+            qDebug() << "Invalid files.txt format: " << line;
+            continue;
+        }
+        if (!isSafeContentName(name)) {
+            // A name that would reach outside the content folder is refused
+            // like a malformed entry.
+            qDebug() << "Unsafe file name in files.txt: " << line;
+            continue;
+        }
+        const quint32 local = fileCrc32(contentPath(name));
+        if (local != listed) {
+            qDebug() << name << hex8(listed) << hex8(local);
+            pendingLines << line;
+            appendLog(tr("Found file to download: %1").arg(name));
+        }
+        ui->label->setText(tr("Checking %1").arg(name));
+        keepResponsive();
+    }
+    ui->progressBar->setMaximum(pendingLines.size() + 1);
+    ui->progressBar->setValue(0);
+    downloadNextFile();
+}
+
+void UpdateDialog::onContentFileArrived()
+{
+    ++phase;
+    if (pendingLines.isEmpty())
+        return;
+    const QString line = pendingLines.takeFirst();
+    QString name;
+    quint32 listed = 0;
+    if (!parseFileInfo(line, name, listed)) {
+        showError(tr("Error in file info: %1").arg(line));
+        return;
+    }
+    if (!AppConfig::instance()->ignorecrc && fileCrc32(tempFileName) != listed) {
+        showError(tr("Error in downloaded file (crc): %1").arg(line));
+        return;
+    }
+
+    const QString localPath = contentPath(name);
+    const QFileInfo local(localPath);
+    // A file its owner made read-only counts as one that cannot be replaced,
+    // as it would on Windows.
+    if (local.exists()
+        && (!(local.permissions() & QFileDevice::WriteOwner) || !QFile::remove(localPath))) {
+        showError(tr("Could not delete file [%1]").arg(localPath));
+        return;
+    }
+    const QString dir = local.path();
+    if (!QDir().mkpath(dir)) {
+        showError(tr("Could not make path [%1]").arg(dir));
+        return;
+    }
+    if (!QFile::copy(tempFileName, localPath)) {
+        showError(tr("Could not copy downloaded file to [%1]").arg(localPath));
+        return;
+    }
+    downloadNextFile();
+}
+
+void UpdateDialog::downloadNextFile()
+{
+    if (pendingLines.isEmpty()) {
+        appendLog(tr("All files downloaded/updated."));
+        finishUpdate();
+        return;
+    }
+    ui->progressBar->setValue(ui->progressBar->value() + 1);
+    QString name;
+    quint32 listed = 0;
+    if (!parseFileInfo(pendingLines.first(), name, listed)) {
+        showError(tr("Error in file info: %1").arg(pendingLines.first()));
+        return;
+    }
+    startDownload(serverUrl(AppConfig::instance()->updateroot, name));
+}
+
+void UpdateDialog::finishUpdate()
+{
+    AppConfig::instance()->stamp = serverStamp;
+    {
+        QSettings settings(QString::fromLatin1(AppConfig::fileName), QSettings::IniFormat);
+        settings.setValue("stamp", serverStamp);
+    }
+    ui->progressBar->setValue(ui->progressBar->maximum());
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(true);
+    ui->buttonBox->button(QDialogButtonBox::Cancel)->setEnabled(false);
+    appendLog(tr("Update finished."));
+    QTimer::singleShot(3000, this, &QWidget::close);
+}

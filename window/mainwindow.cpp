@@ -1,0 +1,325 @@
+#include "window/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "app/appconfig.h"
+#include "updater/updatedialog.h"
+#include "web/cookiejar.h"
+#include "web/mytabwidget.h"
+#include "web/mywebview.h"
+#include "window/flashenvironment.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSettings>
+#include <QTextStream>
+#include <QTranslator>
+
+MainWindow *theMainWindow = nullptr;
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    tabs = new MyTabWidget(this);
+    tabs->setTabsClosable(true);
+    setCentralWidget(tabs);
+    theMainWindow = this;
+    fillFavorites();
+}
+
+MainWindow::~MainWindow()
+{
+    // Close the tabs while the window is still whole: their views' jars save on the way.
+    delete tabs;
+    tabs = nullptr;
+    if (theMainWindow == this)
+        theMainWindow = nullptr;
+    delete ui;
+}
+
+void MainWindow::fillFavorites()
+{
+    const QStringList &titles = AppConfig::instance()->intbrowserTitles;
+    for (int i = 0; i < titles.size(); ++i) {
+        QAction *action = ui->menuLinks->addAction(titles.at(i), this, &MainWindow::doIntBrowser,
+                                                   QKeySequence());
+        action->setData(i);
+    }
+}
+
+// --- language -------------------------------------------------------------
+
+void MainWindow::applyLanguage()
+{
+    const bool russian = AppConfig::instance()->lang == QLatin1String("ru");
+    ui->actionEnglish->setChecked(!russian);
+    ui->actionRussian->setChecked(russian);
+    QTranslator *selected = russian ? translatorRu : translatorEn;
+    if (translatorRu)
+        QApplication::removeTranslator(translatorRu);
+    if (translatorEn)
+        QApplication::removeTranslator(translatorEn);
+    if (selected)
+        QApplication::installTranslator(selected);
+    ui->retranslateUi(this);
+}
+
+void MainWindow::selectLanguage(const QString &code)
+{
+    AppConfig::instance()->lang = code;
+    {
+        QSettings settings(QString::fromLatin1(AppConfig::fileName), QSettings::IniFormat);
+        settings.setValue("lang", code);
+    }
+    applyLanguage();
+}
+
+void MainWindow::langSelectedRu()
+{
+    selectLanguage(QStringLiteral("ru"));
+}
+
+void MainWindow::langSelectedEn()
+{
+    selectLanguage(QStringLiteral("en"));
+}
+
+// --- start ----------------------------------------------------------------
+
+static void startFailure(const QString &text)
+{
+    QMessageBox box(QMessageBox::Critical, QString(), text, QMessageBox::Ok);
+    box.exec();
+}
+
+bool MainWindow::writeTrustFile()
+{
+    const QString securityFolder = flashSecurityPath();
+    qDebug() << "Macromedia security path: " << securityFolder;
+    if (securityFolder.isEmpty()) {
+        startFailure(tr("Unsupported Operating System"));
+        return false;
+    }
+    const QString trustFolder = securityFolder + QStringLiteral("FlashPlayerTrust/");
+    const QString trustFile = trustFilePath(securityFolder);
+    const QString contentPath = trustedContentPath();
+    qDebug() << "Trust file: " << trustFile;
+    qDebug() << "Content pach: " << contentPath;
+
+    QDir(securityFolder).mkpath(trustFolder);
+    QFile file(trustFile);
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Text
+        | (file.exists() ? QIODevice::Truncate : QIODevice::NotOpen);
+    if (!file.open(mode)) {
+        startFailure(tr("Could not get access to file: %1").arg(trustFile));
+        return false;
+    }
+    QTextStream stream(&file);
+    stream.setCodec("UTF-8");
+    stream << contentPath;
+    stream.flush();
+    const bool failed = file.error() != QFileDevice::NoError;
+    if (failed)
+        qDebug() << "fileError";
+    file.close();
+    if (failed) {
+        startFailure(tr("Could not write to file: %1").arg(trustFile));
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::connectActions()
+{
+    connect(ui->actionToggle_Full_Screen, &QAction::triggered, this, &MainWindow::toggleFullScreen);
+    connect(ui->actionDefault_Size, &QAction::triggered, this, &MainWindow::defaultSize);
+    connect(ui->actionRefresh, &QAction::triggered, this, &MainWindow::refresh);
+    connect(ui->actionOpen_Web_Site, &QAction::triggered, this, &MainWindow::doOpenWebSite);
+    connect(ui->actionOpen_Forum, &QAction::triggered, this, &MainWindow::doOpenForum);
+    connect(ui->actionReport_Bug, &QAction::triggered, this, &MainWindow::doEmail);
+    connect(ui->actionClose_additional_windows, &QAction::triggered, this, &MainWindow::doCloseTabs);
+    connect(ui->actionView_Battle, &QAction::triggered, this, &MainWindow::doViewBattle);
+    connect(ui->actionEnglish, &QAction::triggered, this, &MainWindow::langSelectedEn);
+    connect(ui->actionRussian, &QAction::triggered, this, &MainWindow::langSelectedRu);
+}
+
+// A game URL without a scheme names a file relative to the working directory;
+// the web view needs it absolute.
+static QUrl gameUrl(const QString &text)
+{
+    const QUrl url(text);
+    if (url.isRelative())
+        return QUrl::fromLocalFile(QDir::current().absoluteFilePath(text));
+    return url;
+}
+
+bool MainWindow::start()
+{
+    applyLanguage();
+    if (!writeTrustFile())
+        return false;
+    connectActions();
+    const AppConfig *config = AppConfig::instance();
+    resize(config->width, config->height);
+    connect(tabs, &QTabWidget::tabCloseRequested, this, &MainWindow::tabCloseRequested);
+
+    auto *game = new MyWebView(tabs);
+    appendTab(game, config->urlgame);
+    runUpdate();
+    game->load(gameUrl(config->urlgame));
+    return true;
+}
+
+void MainWindow::runUpdate()
+{
+    UpdateDialog dialog;
+    dialog.exec();
+}
+
+// --- tabs -----------------------------------------------------------------
+
+QWebView *MainWindow::currentView() const
+{
+    return qobject_cast<QWebView *>(tabs->currentWidget());
+}
+
+void MainWindow::appendTab(QWidget *widget, const QString &label)
+{
+    tabs->addTab(widget, label);
+    tabs->setCurrentIndex(tabs->count() - 1);
+}
+
+void MainWindow::openInNewTab(const QString &text)
+{
+    auto *view = new MyWebView;
+    appendTab(view, QString());
+    view->show();
+    const QUrl url(text, QUrl::TolerantMode);
+    auto *jar = new CookieJar;
+    jar->load(url);
+    view->page()->networkAccessManager()->setCookieJar(jar);
+    view->load(url);
+}
+
+void MainWindow::setTabLabel(QWebView *view, const QString &label)
+{
+    const int index = tabs->indexOf(view);
+    if (index < 0) {
+        qDebug() << "setTabLabel: something wrong...";
+        return;
+    }
+    tabs->setTabText(index, index == 0 ? QStringLiteral("TarvenHOLM") : label);
+}
+
+void MainWindow::tabCloseRequested(int index)
+{
+    qDebug() << "tabCloseRequested: " << index;
+    if (index <= 0)
+        return;
+    if (QWidget *widget = tabs->widget(index)) {
+        if (!widget->close())
+            qDebug() << "tabCloseRequested: could not close widget";
+    }
+    tabs->removeTab(index);
+}
+
+void MainWindow::doCloseTabs()
+{
+    while (tabs->count() > 1)
+        tabCloseRequested(1);
+}
+
+// --- menu commands --------------------------------------------------------
+
+void MainWindow::linkClicked(QUrl)
+{
+}
+
+void MainWindow::toggleFullScreen()
+{
+    if (isFullScreen())
+        showNormal();
+    else
+        showFullScreen();
+}
+
+void MainWindow::defaultSize()
+{
+    if (isFullScreen())
+        showNormal();
+    resize(AppConfig::instance()->width, AppConfig::instance()->height);
+}
+
+void MainWindow::refresh()
+{
+    if (QWebView *view = currentView())
+        view->reload();
+}
+
+void MainWindow::doOpenWebSite()
+{
+    QDesktopServices::openUrl(QUrl(AppConfig::instance()->web));
+}
+
+void MainWindow::doOpenForum()
+{
+    openInNewTab(AppConfig::instance()->forum);
+}
+
+void MainWindow::doEmail()
+{
+    QString address = AppConfig::instance()->email;
+    if (!address.startsWith(QLatin1String("mailto:")))
+        address.prepend(QLatin1String("mailto:"));
+    QDesktopServices::openUrl(QUrl(address));
+}
+
+QString battleUrl(const QString &moviePath, int battle)
+{
+    return QStringLiteral("file:///%1?%2").arg(moviePath).arg(battle);
+}
+
+void MainWindow::doViewBattle()
+{
+    const int battle = QInputDialog::getInt(this, tr("View Battle"), tr("Enter the Battle No.:"), 0,
+                                            -2147483647, 2147483647, 1);
+    if (battle == 0)
+        return;
+    openInNewTab(battleUrl(AppConfig::instance()->battleMoviePath(), battle));
+}
+
+void MainWindow::doIntBrowser()
+{
+    auto *action = qobject_cast<QAction *>(sender());
+    if (!action)
+        return;
+    const int index = action->data().toInt();
+    qDebug() << "doIntBrowser: " << index;
+    const QStringList &urls = AppConfig::instance()->intbrowserUrls;
+    if (index >= 0 && index < urls.size())
+        openInNewTab(urls.at(index));
+}
+
+// --- placement ------------------------------------------------------------
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    // The default screen's area without task bars and docks.
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    qDebug() << geometry() << frameGeometry();
+    if (available.height() < frameGeometry().height()) {
+        const int frame = frameGeometry().height();
+        resize(width(), available.height() - (frame - available.height()) / 2);
+    }
+    QRect frame = frameGeometry();
+    frame.moveCenter(available.center());
+    move(frame.topLeft());
+    QMainWindow::showEvent(event);
+}

@@ -1,0 +1,74 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QMainWindow>
+#include <QUrl>
+
+class MyTabWidget;
+class QTranslator;
+class QWebView;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The client's one window: a tab widget of web views (tab 0 is the game) with
+// the "Navigation", "Favorites" and "Language" menus.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Sets up the Flash Player environment, the game tab and the content update.
+    // False when the client cannot run here; the user has been told why.
+    bool start();
+
+    void applyLanguage();
+    QWebView *currentView() const;
+
+    void appendTab(QWidget *widget, const QString &label);
+    void openInNewTab(const QString &url);
+    void setTabLabel(QWebView *view, const QString &label);
+
+    MyTabWidget *tabWidget() const { return tabs; }
+
+    QTranslator *translatorRu = nullptr;
+    QTranslator *translatorEn = nullptr;
+
+public slots:
+    void linkClicked(QUrl url);
+    void tabCloseRequested(int index);
+    void toggleFullScreen();
+    void defaultSize();
+    void refresh();
+    void doOpenWebSite();
+    void doOpenForum();
+    void doEmail();
+    void doCloseTabs();
+    void doViewBattle();
+    void doIntBrowser();
+    void langSelectedRu();
+    void langSelectedEn();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void fillFavorites();
+    void selectLanguage(const QString &code);
+    bool writeTrustFile();
+    void connectActions();
+    void runUpdate();
+
+    Ui::MainWindow *ui;
+    MyTabWidget *tabs;
+};
+
+extern MainWindow *theMainWindow;
+
+// "file:///<battle movie>?<number>"
+QString battleUrl(const QString &moviePath, int battle);
+
+#endif // MAINWINDOW_H
