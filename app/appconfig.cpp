@@ -58,7 +58,12 @@ void AppConfig::load()
     urlbattle = settings.value("urlbattle", "./content/battle.swf").toString();
     style = settings.value("style", "plastique").toString();
     ignorecrc = toTruth(settings.value("ignorecrc", "true").toString());
-    extbrowser = splitExtBrowser(settings.value("extbrowser", "http:,mailto:").toString());
+    // Written without its quotes the value reads as a list; it still means the
+    // same comma-separated text (read as one text it would be empty, and an
+    // empty entry would send every link, the game's own included, outside).
+    const QVariant ext = settings.value("extbrowser", "http:,mailto:");
+    extbrowser = splitExtBrowser(ext.type() == QVariant::StringList ? ext.toStringList().join(QLatin1Char(','))
+                                                                    : ext.toString());
     parseIntBrowser(settings.value("intbrowser", defaultIntBrowser()).toStringList());
     email = settings.value("email", "support@tarvenholm.com").toString();
     web = settings.value("web", "http://www.tarvenholm.com/").toString();

@@ -10,7 +10,11 @@
 class AppConfig
 {
 public:
+    // The program's one record, loaded on first use.
     static AppConfig *instance();
+    // Reads "./tarvenholm.ini" of the current working directory now. The program
+    // itself only ever uses instance(); a record of its own is for tools and tests.
+    AppConfig();
 
     // Absolute path of the battle movie below the current working directory.
     QString battleMoviePath() const;
@@ -42,7 +46,6 @@ public:
     static const char *const fileName;
 
 private:
-    AppConfig();
     Q_DISABLE_COPY(AppConfig)
     void load();
     static QString systemLanguage();

@@ -1,0 +1,280 @@
+#include "app/appconfig.h"
+#include "testenv.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QSettings>
+
+class TestAppConfig : public QObject
+{
+    Q_OBJECT
+private slots:
+    void noSettingsFile();
+    void emptyLangIsDerivedAgain();
+    void fields_data();
+    void fields();
+    void intbrowser_data();
+    void intbrowser();
+    void garbageFiles_data();
+    void garbageFiles();
+    void unreadableFile();
+    void systemLanguage_data();
+    void systemLanguage();
+    void battleMoviePath_data();
+    void battleMoviePath();
+};
+
+static QString fieldText(const AppConfig &c, const QString &key)
+{
+    if (key == "lang") return c.lang;
+    if (key == "width") return QString::number(c.width);
+    if (key == "height") return QString::number(c.height);
+    if (key == "stamp") return QString::number(c.stamp);
+    if (key == "ignorecrc") return c.ignorecrc ? "true" : "false";
+    if (key == "extbrowser") return c.extbrowser.join('|');
+    if (key == "updateroot") return c.updateroot;
+    if (key == "urlgame") return c.urlgame;
+    if (key == "urlbattle") return c.urlbattle;
+    if (key == "style") return c.style;
+    if (key == "email") return c.email;
+    if (key == "web") return c.web;
+    if (key == "forum") return c.forum;
+    qFatal("unknown key %s", qPrintable(key));
+    return QString();
+}
+
+// QSettings caches parsed files by path and modification time: every case gets
+// a folder of its own so that no case reads the previous one's file.
+static void useSettings(const char *folder, const QByteArray &ini)
+{
+    static int serial = 0;
+    TestEnv::freshDir(QStringLiteral("%1-%2").arg(QLatin1String(folder)).arg(++serial));
+    TestEnv::writeFile("tarvenholm.ini", ini);
+}
+
+void TestAppConfig::noSettingsFile()
+{
+    TestEnv::freshDir("nofile");
+    MessageLog log;
+    AppConfig config;
+    QVERIFY(log.contains("System Language:"));
+    QVERIFY(log.contains("System LocaleId:"));
+    QCOMPARE(config.lang, QString("en")); // the test runs in the C locale
+    QCOMPARE(config.width, 1000);
+    QCOMPARE(config.height, 900);
+    QCOMPARE(config.stamp, 0);
+    QCOMPARE(config.ignorecrc, true);
+    QCOMPARE(config.urlgame, QString("./content/loader.swf"));
+    QCOMPARE(config.urlbattle, QString("./content/battle.swf"));
+    QCOMPARE(config.style, QString("plastique"));
+    QCOMPARE(config.extbrowser, QStringList({"http:", "mailto:"}));
+    QCOMPARE(config.intbrowserTitles.size(), 2);
+    QVERIFY(config.updateroot.startsWith("http://") && config.updateroot.endsWith('/'));
+    QVERIFY(config.forum.startsWith("http://"));
+    QVERIFY(!config.email.isEmpty() && !config.email.startsWith("mailto:"));
+
+    // The first start leaves a settings file holding only the language.
+    QSettings written("tarvenholm.ini", QSettings::IniFormat);
+    QCOMPARE(written.allKeys(), QStringList({"lang"}));
+    QCOMPARE(written.value("lang").toString(), QString("en"));
+}
+
+void TestAppConfig::emptyLangIsDerivedAgain()
+{
+    useSettings("emptylang", "[General]\nlang=\nwidth=800\n");
+    AppConfig config;
+    QCOMPARE(config.lang, QString("en"));
+    QSettings written("tarvenholm.ini", QSettings::IniFormat);
+    QCOMPARE(written.value("lang").toString(), QString("en"));
+    QCOMPARE(written.value("width").toInt(), 800);
+}
+
+void TestAppConfig::fields_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("lang other") << QByteArray("lang=de\n") << "lang" << "de";
+    QTest::newRow("lang upper RU kept") << QByteArray("lang=RU\n") << "lang" << "RU";
+    QTest::newRow("width decimal") << QByteArray("width=1234\n") << "width" << "1234";
+    QTest::newRow("width word") << QByteArray("width=wide\n") << "width" << "0";
+    QTest::newRow("height negative") << QByteArray("height=-5\n") << "height" << "-5";
+    QTest::newRow("height zero") << QByteArray("height=0\n") << "height" << "0";
+    QTest::newRow("stamp 64-bit") << QByteArray("stamp=1099511627776\n") << "stamp" << "1099511627776";
+    QTest::newRow("stamp negative") << QByteArray("stamp=-3\n") << "stamp" << "-3";
+    QTest::newRow("stamp word") << QByteArray("stamp=soon\n") << "stamp" << "0";
+    QTest::newRow("ignorecrc absent") << QByteArray("") << "ignorecrc" << "true";
+    QTest::newRow("ignorecrc FALSE") << QByteArray("ignorecrc=FALSE\n") << "ignorecrc" << "false";
+    QTest::newRow("ignorecrc 0") << QByteArray("ignorecrc=0\n") << "ignorecrc" << "false";
+    QTest::newRow("ignorecrc empty") << QByteArray("ignorecrc=\n") << "ignorecrc" << "false";
+    QTest::newRow("ignorecrc no") << QByteArray("ignorecrc=no\n") << "ignorecrc" << "true";
+    QTest::newRow("ignorecrc true") << QByteArray("ignorecrc=true\n") << "ignorecrc" << "true";
+    QTest::newRow("extbrowser quoted") << QByteArray("extbrowser=\"http:,mailto:,ftp:\"\n") << "extbrowser" << "http:|mailto:|ftp:";
+    QTest::newRow("extbrowser empty") << QByteArray("extbrowser=\n") << "extbrowser" << "";
+    QTest::newRow("extbrowser double comma") << QByteArray("extbrowser=\"a,,b\"\n") << "extbrowser" << "a||b";
+    QTest::newRow("extbrowser single") << QByteArray("extbrowser=https:\n") << "extbrowser" << "https:";
+    // Without quotes the settings format reads a list; it means the same entries.
+    QTest::newRow("extbrowser unquoted") << QByteArray("extbrowser=http:,mailto:\n") << "extbrowser" << "http:|mailto:";
+    QTest::newRow("updateroot") << QByteArray("updateroot=http://127.0.0.1:1/x/\n") << "updateroot" << "http://127.0.0.1:1/x/";
+    QTest::newRow("urlgame") << QByteArray("urlgame=./content/main.html\n") << "urlgame" << "./content/main.html";
+    QTest::newRow("urlbattle") << QByteArray("urlbattle=content/b.swf\n") << "urlbattle" << "content/b.swf";
+    QTest::newRow("style") << QByteArray("style=nosuchstyle\n") << "style" << "nosuchstyle";
+    QTest::newRow("email") << QByteArray("email=help@example.org\n") << "email" << "help@example.org";
+    QTest::newRow("web") << QByteArray("web=http://example.org/\n") << "web" << "http://example.org/";
+    QTest::newRow("forum text kept") << QByteArray("forum=  spaced  \n") << "forum" << "spaced";
+}
+
+void TestAppConfig::fields()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+    useSettings("fields", "[General]\n" + ini);
+    AppConfig config;
+    QCOMPARE(fieldText(config, key), expected);
+}
+
+void TestAppConfig::intbrowser_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<int>("rawCount");
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QStringList>("urls");
+
+    QTest::newRow("three in file order")
+        << QByteArray("A:a@http://a.net/, B:b@http://b.net/, C:c@http://c.net/") << 3
+        << QStringList({"A", "B", "C"}) << QStringList({"a", "b", "c"})
+        << QStringList({"http://a.net/", "http://b.net/", "http://c.net/"});
+    QTest::newRow("url with port and scheme colons")
+        << QByteArray("Wiki:wiki@http://wiki.example:8080/a:b") << 1 << QStringList({"Wiki"})
+        << QStringList({"wiki"}) << QStringList({"http://wiki.example:8080/a:b"});
+    QTest::newRow("two at signs dropped")
+        << QByteArray("A:a@x@http://a.net/, B:b@http://b.net/") << 2 << QStringList({"B"})
+        << QStringList({"b"}) << QStringList({"http://b.net/"});
+    QTest::newRow("two colons dropped")
+        << QByteArray("A:a:z@http://a.net/, B:b@http://b.net/") << 2 << QStringList({"B"})
+        << QStringList({"b"}) << QStringList({"http://b.net/"});
+    QTest::newRow("no at sign dropped") << QByteArray("plain text") << 1 << QStringList() << QStringList() << QStringList();
+    QTest::newRow("empty pieces kept") << QByteArray(":@") << 1 << QStringList({""}) << QStringList({""})
+                                       << QStringList({""});
+    QTest::newRow("empty value") << QByteArray("") << 1 << QStringList() << QStringList() << QStringList();
+}
+
+void TestAppConfig::intbrowser()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(int, rawCount);
+    QFETCH(QStringList, titles);
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, urls);
+    useSettings("intbrowser", "[General]\nlang=en\nintbrowser=" + value + "\n");
+    MessageLog log;
+    AppConfig config;
+    QVERIFY2(log.contains(QString("intbrowser count= %1").arg(rawCount)), qPrintable(log.lines().join('\n')));
+    QCOMPARE(config.intbrowserTitles, titles);
+    QCOMPARE(config.intbrowserKeys, keys);
+    QCOMPARE(config.intbrowserUrls, urls);
+}
+
+void TestAppConfig::garbageFiles_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("lang");
+
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i)
+        binary += char((i * 7919 + 13) % 256);
+    QTest::newRow("empty") << QByteArray() << 1000 << "en";
+    QTest::newRow("binary") << binary << 1000 << "en";
+    QTest::newRow("crlf") << QByteArray("[General]\r\nlang=ru\r\nwidth=800\r\n") << 800 << "ru";
+    QTest::newRow("utf-8 bom") << QByteArray("\xEF\xBB\xBF[General]\r\nlang=ru\r\nwidth=800\r\n") << 800 << "ru";
+    QTest::newRow("keys in another section") << QByteArray("[Window]\nwidth=5\nlang=ru\n") << 1000 << "en";
+    QTest::newRow("no section") << QByteArray("width=640\nlang=ru\n") << 640 << "ru";
+    // The open quote runs on to the end of the file, taking the next line with it.
+    QTest::newRow("unterminated quote") << QByteArray("lang=\"ru\nwidth=77\n") << 1000 << "ru\nwidth=77\n";
+}
+
+void TestAppConfig::garbageFiles()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(int, width);
+    QFETCH(QString, lang);
+    useSettings("garbage", ini);
+    AppConfig config;
+    QCOMPARE(config.width, width);
+    QCOMPARE(config.lang, lang);
+}
+
+void TestAppConfig::unreadableFile()
+{
+    // A folder where the file should be: nothing can be read or written there.
+    TestEnv::freshDir("unreadable");
+    QDir().mkdir("tarvenholm.ini");
+    AppConfig config;
+    QCOMPARE(config.lang, QString("en"));
+    QCOMPARE(config.width, 1000);
+    QVERIFY(QFileInfo("tarvenholm.ini").isDir());
+}
+
+void TestAppConfig::systemLanguage_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("lang");
+    QTest::newRow("russian") << "ru_RU.UTF-8" << "Russian" << 96 << "ru";
+    QTest::newRow("german") << "de_DE.UTF-8" << "German" << 42 << "en";
+}
+
+void TestAppConfig::systemLanguage()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, language);
+    QFETCH(int, id);
+    QFETCH(QString, lang);
+    // The system locale is read once per process, so each language gets a process of its own.
+    const QString dir = TestEnv::freshDir("locale-" + lang);
+    QProcess probe;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("LC_ALL");
+    env.remove("LC_MESSAGES");
+    env.remove("LANGUAGE");
+    env.insert("LANG", locale);
+    probe.setProcessEnvironment(env);
+    probe.setWorkingDirectory(dir);
+    probe.start(TestEnv::binaryDir() + "/tests/configprobe", QStringList());
+    QVERIFY(probe.waitForFinished(10000));
+    const QString err = QString::fromUtf8(probe.readAllStandardError());
+    QVERIFY2(err.contains(QString("System Language: \"%1\"").arg(language)), qPrintable(err));
+    QVERIFY2(err.contains(QString("System LocaleId: %1").arg(id)), qPrintable(err));
+    QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(), "lang=" + lang);
+    QSettings written(dir + "/tarvenholm.ini", QSettings::IniFormat);
+    QCOMPARE(written.value("lang").toString(), lang);
+}
+
+void TestAppConfig::battleMoviePath_data()
+{
+    QTest::addColumn<QString>("urlbattle");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("default") << "./content/battle.swf" << "/content/battle.swf";
+    QTest::newRow("no dot slash") << "content/b.swf" << "/content/b.swf";
+    QTest::newRow("absolute stays behind") << "/abs/b.swf" << "//abs/b.swf";
+    QTest::newRow("dot only once") << "././b.swf" << "/./b.swf";
+}
+
+void TestAppConfig::battleMoviePath()
+{
+    QFETCH(QString, urlbattle);
+    QFETCH(QString, suffix);
+    const QString dir = TestEnv::freshDir("battle");
+    AppConfig config;
+    config.urlbattle = urlbattle;
+    QCOMPARE(config.battleMoviePath(), QDir(dir).absolutePath() + suffix);
+}
+
+TARVEN_TEST_MAIN(TestAppConfig)
+#include "tst_appconfig.moc"

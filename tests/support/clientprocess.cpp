@@ -1,0 +1,97 @@
+#include "clientprocess.h"
+
+#include "testenv.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+ClientProcess::ClientProcess()
+    : m_env(QProcessEnvironment::systemEnvironment())
+{
+}
+
+ClientProcess::~ClientProcess()
+{
+    kill();
+}
+
+QString ClientProcess::executable()
+{
+    return TestEnv::binaryDir() + QStringLiteral("/client/tarvenholm");
+}
+
+void ClientProcess::start(const QString &workingDir, const QString &home)
+{
+    m_env.insert(QStringLiteral("HOME"), home);
+    m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    m_process.setProcessEnvironment(m_env);
+    m_process.setWorkingDirectory(workingDir);
+    m_process.start(executable(), QStringList());
+    m_process.waitForStarted(10000);
+}
+
+QString ClientProcess::errorText()
+{
+    m_err += m_process.readAllStandardError();
+    return QString::fromUtf8(m_err);
+}
+
+bool ClientProcess::waitForLine(const QString &text, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!errorText().contains(text)) {
+        if (timer.elapsed() > timeoutMs || m_process.state() == QProcess::NotRunning)
+            return errorText().contains(text);
+        m_process.waitForReadyRead(100);
+    }
+    return true;
+}
+
+bool ClientProcess::waitForExit(int timeoutMs)
+{
+    const bool done = m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
+    errorText();
+    return done;
+}
+
+void ClientProcess::kill()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(5000);
+    errorText();
+}
+
+static QString xdotool(const QStringList &args)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("xdotool"), args);
+    tool.waitForFinished(10000);
+    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+}
+
+QString ClientProcess::waitForWindow(int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs && m_process.state() != QProcess::NotRunning) {
+        const QString ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                                     QString::number(m_process.processId())});
+        if (!ids.isEmpty())
+            return ids.split(QLatin1Char('\n')).last();
+        QThread::msleep(100);
+    }
+    return QString();
+}
+
+void ClientProcess::pressReturn(const QString &window)
+{
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("key"), QStringLiteral("Return")});
+}
+
+QString ClientProcess::windowName(const QString &window)
+{
+    return xdotool({QStringLiteral("getwindowname"), window});
+}

@@ -1,0 +1,38 @@
+#ifndef CLIENTPROCESS_H
+#define CLIENTPROCESS_H
+
+#include <QProcess>
+#include <QString>
+
+// The real client executable, started in a folder of the test's with a HOME of
+// its own; its diagnostic lines (standard error) are collected as they come.
+class ClientProcess
+{
+public:
+    ClientProcess();
+    ~ClientProcess();
+
+    void start(const QString &workingDir, const QString &home);
+    bool waitForLine(const QString &text, int timeoutMs = 20000);
+    bool waitForExit(int timeoutMs = 20000);
+    int exitCode() const { return m_process.exitCode(); }
+    bool running() const { return m_process.state() != QProcess::NotRunning; }
+    QString errorText();
+    void kill();
+    QProcessEnvironment &environment() { return m_env; }
+
+    // Under an X display: the id of a visible window of the client, once one shows.
+    QString waitForWindow(int timeoutMs = 20000);
+    // Presses Return in that window (answers a message box).
+    static void pressReturn(const QString &window);
+    static QString windowName(const QString &window);
+
+    static QString executable();
+
+private:
+    QProcess m_process;
+    QProcessEnvironment m_env;
+    QByteArray m_err;
+};
+
+#endif // CLIENTPROCESS_H

@@ -1,0 +1,3 @@
+#ifndef FAULTSERVER_H
+#define FAULTSERVER_H
+#endif

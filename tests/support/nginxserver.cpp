@@ -1,0 +1,121 @@
+#include "nginxserver.h"
+
+#include "testenv.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+NginxServer::NginxServer(const QString &documentRoot, const QString &extraServerConfig)
+    : m_root(QFileInfo(documentRoot).absoluteFilePath())
+    , m_extra(extraServerConfig)
+{
+}
+
+NginxServer::~NginxServer()
+{
+    stop();
+}
+
+int NginxServer::freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+QString NginxServer::rootUrl() const
+{
+    return QStringLiteral("http://127.0.0.1:%1/").arg(m_port);
+}
+
+bool NginxServer::start()
+{
+    static int serial = 0;
+    m_prefix = TestEnv::root() + QStringLiteral("/nginx%1").arg(++serial);
+    QDir().mkpath(m_prefix + QStringLiteral("/logs"));
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        m_port = freePort();
+        const QString conf = QStringLiteral(
+            "worker_processes 1;\n"
+            "pid %1/nginx.pid;\n"
+            "error_log %1/logs/error.log;\n"
+            "events { worker_connections 64; }\n"
+            "http {\n"
+            "  include /etc/nginx/mime.types;\n"
+            "  default_type application/octet-stream;\n"
+            "  log_format tv '\"$request\" $status $body_bytes_sent \"$http_cookie\" \"$http_accept_encoding\"';\n"
+            "  access_log %1/logs/access.log tv;\n"
+            "  client_body_temp_path %1/client_temp;\n"
+            "  proxy_temp_path %1/proxy_temp;\n"
+            "  fastcgi_temp_path %1/fastcgi_temp;\n"
+            "  uwsgi_temp_path %1/uwsgi_temp;\n"
+            "  scgi_temp_path %1/scgi_temp;\n"
+            "  sendfile on;\n"
+            "  server {\n"
+            "    listen 127.0.0.1:%2;\n"
+            "    root %3;\n"
+            "    %4\n"
+            "  }\n"
+            "}\n").arg(m_prefix).arg(m_port).arg(m_root, m_extra);
+        TestEnv::writeFile(m_prefix + QStringLiteral("/nginx.conf"), conf.toUtf8());
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral("/usr/sbin/nginx"),
+                        {QStringLiteral("-p"), m_prefix, QStringLiteral("-c"), m_prefix + QStringLiteral("/nginx.conf"),
+                         QStringLiteral("-g"), QStringLiteral("daemon off;")});
+        if (!m_process.waitForStarted(5000))
+            return false;
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 5000 && m_process.state() == QProcess::Running) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, quint16(m_port));
+            if (socket.waitForConnected(200))
+                return true;
+            QThread::msleep(20);
+        }
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    return false;
+}
+
+void NginxServer::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate(); // SIGTERM to the master process: fast shutdown
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+}
+
+QByteArray NginxServer::accessLog() const
+{
+    return TestEnv::readFile(m_prefix + QStringLiteral("/logs/access.log"));
+}
+
+QStringList NginxServer::requestedPaths() const
+{
+    QStringList paths;
+    const QList<QByteArray> lines = accessLog().split('\n');
+    for (const QByteArray &line : lines) {
+        // ... "GET /path HTTP/1.1" ...
+        const int start = line.indexOf('"');
+        if (start < 0)
+            continue;
+        const QList<QByteArray> request = line.mid(start + 1, line.indexOf('"', start + 1) - start - 1).split(' ');
+        if (request.size() >= 2)
+            paths << QString::fromLatin1(request.at(1));
+    }
+    return paths;
+}
+
+void NginxServer::clearAccessLog()
+{
+    QFile::resize(m_prefix + QStringLiteral("/logs/access.log"), 0);
+}

@@ -1,0 +1,33 @@
+#ifndef NGINXSERVER_H
+#define NGINXSERVER_H
+
+#include <QProcess>
+#include <QString>
+
+// nginx from the system's packages, run from a temporary prefix on 127.0.0.1
+// and a free port, serving one folder. Stopped by its process id.
+class NginxServer
+{
+public:
+    explicit NginxServer(const QString &documentRoot, const QString &extraServerConfig = QString());
+    ~NginxServer();
+
+    bool start();
+    void stop();
+    int port() const { return m_port; }
+    QString rootUrl() const; // "http://127.0.0.1:<port>/"
+    QByteArray accessLog() const;
+    QStringList requestedPaths() const; // paths of the requests seen so far, in order
+    void clearAccessLog();
+
+    static int freePort();
+
+private:
+    QString m_root;
+    QString m_extra;
+    QString m_prefix;
+    int m_port = 0;
+    QProcess m_process;
+};
+
+#endif // NGINXSERVER_H

@@ -1,0 +1,124 @@
+#include "testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+namespace {
+QTemporaryDir *tempRoot = nullptr;
+QStringList *captured = nullptr;
+QtMessageHandler previous = nullptr;
+int logDepth = 0;
+
+void capture(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (captured)
+        captured->append(message);
+    if (previous)
+        previous(type, context, message);
+}
+} // namespace
+
+void TestEnv::init(const char *programName)
+{
+    tempRoot = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/tvtest-%1-XXXXXX").arg(QLatin1String(programName)));
+    const QString base = tempRoot->path();
+    // nginx's worker (user nobody) serves files from below this folder.
+    QFile::setPermissions(base, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                              | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    QDir(base).mkpath(QStringLiteral("home"));
+    QDir(base).mkpath(QStringLiteral("runtime"));
+    QFile::setPermissions(base + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("HOME", (base + QStringLiteral("/home")).toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", (base + QStringLiteral("/runtime")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (base + QStringLiteral("/home/.config")).toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QDir(base).mkpath(QStringLiteral("work"));
+    QDir::setCurrent(base + QStringLiteral("/work"));
+}
+
+QString TestEnv::root()
+{
+    return tempRoot->path();
+}
+
+QString TestEnv::home()
+{
+    return root() + QStringLiteral("/home");
+}
+
+QString TestEnv::binaryDir()
+{
+    return QStringLiteral(TARVEN_BINARY_DIR);
+}
+
+QString TestEnv::writeFile(const QString &path, const QByteArray &data)
+{
+    QFileInfo info(path);
+    QDir().mkpath(info.path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(data);
+    return info.absoluteFilePath();
+}
+
+QByteArray TestEnv::readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+QString TestEnv::freshDir(const QString &name)
+{
+    const QString path = root() + QLatin1Char('/') + name;
+    QDir(path).removeRecursively();
+    QDir().mkpath(path);
+    QDir::setCurrent(path);
+    return path;
+}
+
+MessageLog::MessageLog()
+{
+    if (logDepth++ == 0) {
+        captured = new QStringList;
+        previous = qInstallMessageHandler(capture);
+    }
+}
+
+MessageLog::~MessageLog()
+{
+    if (--logDepth == 0) {
+        qInstallMessageHandler(previous);
+        delete captured;
+        captured = nullptr;
+    }
+}
+
+QStringList MessageLog::lines() const
+{
+    return *captured;
+}
+
+bool MessageLog::contains(const QString &text) const
+{
+    return count(text) > 0;
+}
+
+int MessageLog::count(const QString &text) const
+{
+    int n = 0;
+    for (const QString &line : *captured)
+        n += line.contains(text) ? 1 : 0;
+    return n;
+}
+
+void MessageLog::clear()
+{
+    captured->clear();
+}

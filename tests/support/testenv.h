@@ -1,0 +1,42 @@
+#ifndef TESTENV_H
+#define TESTENV_H
+
+#include <QString>
+#include <QtTest>
+
+// Every test program runs in a temporary working folder of its own with its
+// own HOME, so that nothing touches the real home or the source tree.
+namespace TestEnv {
+void init(const char *programName);
+QString root();                      // the test's temporary folder (also HOME's parent)
+QString home();
+QString writeFile(const QString &path, const QByteArray &data);
+QByteArray readFile(const QString &path);
+QString freshDir(const QString &name); // an empty folder below root(), made the working folder
+QString binaryDir();                 // the build folder (for the client and tools)
+}
+
+// Like QTEST_MAIN, with the test environment set up before QApplication exists.
+#define TARVEN_TEST_MAIN(TestObject)                                   \
+    int main(int argc, char *argv[])                                   \
+    {                                                                  \
+        TestEnv::init(#TestObject);                                    \
+        QApplication app(argc, argv);                                  \
+        TestObject tc;                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                     \
+        return QTest::qExec(&tc, argc, argv);                          \
+    }
+
+// Collects what reaches the Qt message channel, for asserting diagnostic lines.
+class MessageLog
+{
+public:
+    MessageLog();
+    ~MessageLog();
+    QStringList lines() const;
+    bool contains(const QString &text) const;
+    int count(const QString &text) const;
+    void clear();
+};
+
+#endif // TESTENV_H

@@ -1,0 +1,394 @@
+#include "app/appconfig.h"
+#include "desktopcatcher.h"
+#include "testenv.h"
+#include "web/mytabwidget.h"
+#include "window/mainwindow.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTimer>
+#include <QTranslator>
+#include <QWebView>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void form();
+    void applyLanguage_data();
+    void applyLanguage();
+    void selectLanguage_data();
+    void selectLanguage();
+    void tabCloseRequested_data();
+    void tabCloseRequested();
+    void closeAdditionalTabs_data();
+    void closeAdditionalTabs();
+    void email_data();
+    void email();
+    void showPlacement();
+    void defaultSizeLeavesFullScreen();
+    void heightForWidth_data();
+    void heightForWidth();
+    void favorites();
+    void battleUrl_data();
+    void battleUrl();
+    void viewBattle_data();
+    void viewBattle();
+
+private:
+    QAction *action(const char *name) const { return window->findChild<QAction *>(name); }
+    QTranslator ru, en;
+    MainWindow *window = nullptr;
+};
+
+void TestMainWindow::initTestCase()
+{
+    QVERIFY(ru.load(TestEnv::binaryDir() + "/client/tarvenholm_ru"));
+    QVERIFY(en.load(TestEnv::binaryDir() + "/client/tarvenholm_en"));
+    AppConfig *config = AppConfig::instance();
+    // Favourites that stay on this machine.
+    config->intbrowserTitles = QStringList({"First", "Second"});
+    config->intbrowserKeys = QStringList({"first-site", "second-site"});
+    config->intbrowserUrls = QStringList({"file:///nonexistent/first-site.html", "file:///nonexistent/second-site.html"});
+}
+
+void TestMainWindow::init()
+{
+    AppConfig::instance()->lang = "en";
+    window = new MainWindow;
+    window->translatorRu = &ru;
+    window->translatorEn = &en;
+    window->applyLanguage();
+}
+
+void TestMainWindow::cleanup()
+{
+    delete window;
+    window = nullptr;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void TestMainWindow::form()
+{
+    QCOMPARE(window->windowTitle(), QString("TarvenHOLM"));
+    QVERIFY(!window->windowIcon().isNull());
+    QCOMPARE(window->windowIcon().availableSizes().size(), 4);
+    QCOMPARE(window->centralWidget(), static_cast<QWidget *>(window->tabWidget()));
+    QVERIFY(window->tabWidget()->tabsClosable());
+    QStringList titles;
+    for (QAction *a : window->menuBar()->actions())
+        titles << a->text();
+    QCOMPARE(titles, QStringList({"Navigation", "Favorites", "Language"}));
+    QStringList navigation;
+    for (QAction *a : window->findChild<QMenu *>("menu")->actions())
+        navigation << (a->isSeparator() ? QString("-") : a->objectName());
+    QCOMPARE(navigation, QStringList({"actionClose_additional_windows", "-", "actionView_Battle", "-",
+                                      "actionOpen_Web_Site", "actionOpen_Forum", "actionReport_Bug", "-",
+                                      "actionRefresh", "-", "actionToggle_Full_Screen", "actionDefault_Size"}));
+    {
+        MainWindow fresh; // the form's own state until a language is applied
+        QVERIFY(fresh.findChild<QAction *>("actionRussian")->isChecked());
+        QVERIFY(!fresh.findChild<QAction *>("actionEnglish")->isChecked());
+    }
+    QCOMPARE(action("actionReport_Bug")->text(), QString("Mail to Support"));
+    QVERIFY(action("actionRefresh")->shortcut().isEmpty());
+}
+
+void TestMainWindow::applyLanguage_data()
+{
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<bool>("russian");
+    QTest::newRow("ru") << "ru" << true;
+    QTest::newRow("en") << "en" << false;
+    QTest::newRow("upper RU") << "RU" << false;
+    QTest::newRow("de") << "de" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestMainWindow::applyLanguage()
+{
+    QFETCH(QString, lang);
+    QFETCH(bool, russian);
+    AppConfig::instance()->lang = lang;
+    window->applyLanguage();
+    QCOMPARE(action("actionRussian")->isChecked(), russian);
+    QCOMPARE(action("actionEnglish")->isChecked(), !russian);
+    QCOMPARE(window->menuBar()->actions().first()->text(), russian ? QString("Навигация") : QString("Navigation"));
+    QCOMPARE(QCoreApplication::translate("UpdateDialog", "Update finished."),
+             russian ? QString("Обновление завершено.") : QString("Update finished."));
+}
+
+void TestMainWindow::selectLanguage_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<bool>("toRussian");
+    QTest::newRow("en to ru") << "en" << true;
+    QTest::newRow("ru to en") << "ru" << false;
+    QTest::newRow("en again") << "en" << false;
+    QTest::newRow("ru again") << "ru" << true;
+}
+
+void TestMainWindow::selectLanguage()
+{
+    QFETCH(QString, from);
+    QFETCH(bool, toRussian);
+    AppConfig::instance()->lang = from;
+    window->applyLanguage();
+    QSettings("tarvenholm.ini", QSettings::IniFormat).setValue("lang", "unset");
+
+    // A click on a checkable action toggles it before the slot runs.
+    QAction *clicked = action(toRussian ? "actionRussian" : "actionEnglish");
+    clicked->setChecked(!clicked->isChecked());
+    if (toRussian)
+        window->langSelectedRu();
+    else
+        window->langSelectedEn();
+
+    const QString code = toRussian ? "ru" : "en";
+    QCOMPARE(AppConfig::instance()->lang, code);
+    QCOMPARE(QSettings("tarvenholm.ini", QSettings::IniFormat).value("lang").toString(), code);
+    QCOMPARE(action("actionRussian")->isChecked(), toRussian);
+    QCOMPARE(action("actionEnglish")->isChecked(), !toRussian);
+    QCOMPARE(window->windowTitle(), QString("TarvenHOLM"));
+}
+
+static void addPlainTabs(MainWindow *window, int count)
+{
+    for (int i = 0; i < count; ++i)
+        window->appendTab(new QLabel(QString::number(i)), QString("tab %1").arg(i));
+}
+
+void TestMainWindow::tabCloseRequested_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("remaining");
+    QTest::newRow("game tab") << 0 << 3;
+    QTest::newRow("negative") << -1 << 3;
+    QTest::newRow("past the end") << 3 << 3;
+    QTest::newRow("a real tab") << 2 << 2;
+}
+
+void TestMainWindow::tabCloseRequested()
+{
+    QFETCH(int, index);
+    QFETCH(int, remaining);
+    addPlainTabs(window, 3);
+    QPointer<QWidget> closed = window->tabWidget()->widget(index);
+    if (closed)
+        closed->setAttribute(Qt::WA_DeleteOnClose);
+    MessageLog log;
+    window->tabCloseRequested(index);
+    QCOMPARE(log.count(QString("tabCloseRequested:  %1").arg(index)), 1);
+    QCOMPARE(window->tabWidget()->count(), remaining);
+    QCOMPARE(window->tabWidget()->tabText(0), QString("tab 0"));
+    if (remaining < 3) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(closed.isNull());
+    }
+}
+
+void TestMainWindow::closeAdditionalTabs_data()
+{
+    QTest::addColumn<int>("tabs");
+    QTest::newRow("four") << 4;
+    QTest::newRow("one") << 1;
+    QTest::newRow("none") << 0;
+}
+
+void TestMainWindow::closeAdditionalTabs()
+{
+    QFETCH(int, tabs);
+    addPlainTabs(window, tabs);
+    MessageLog log;
+    window->doCloseTabs();
+    QCOMPARE(window->tabWidget()->count(), qMin(tabs, 1));
+    QCOMPARE(log.count("tabCloseRequested:  1"), qMax(tabs - 1, 0));
+    if (tabs)
+        QCOMPARE(window->tabWidget()->tabText(0), QString("tab 0"));
+}
+
+void TestMainWindow::email_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("bare") << "support@example.org" << "mailto:support@example.org";
+    QTest::newRow("prefixed") << "mailto:support@example.org" << "mailto:support@example.org";
+    QTest::newRow("upper-case scheme") << "MAILTO:a@example.org" << "mailto:MAILTO:a@example.org";
+}
+
+void TestMainWindow::email()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, opened);
+    DesktopCatcher desktop;
+    AppConfig::instance()->email = address;
+    window->doEmail();
+    QCOMPARE(desktop.urls.size(), 1);
+    QCOMPARE(desktop.urls.first().toString(), opened);
+}
+
+void TestMainWindow::showPlacement()
+{
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    // A window taller than the screen: with the screen 1000 high and the frame
+    // 1100, the window becomes 950 high; then it is centred.
+    window->resize(400, available.height() + 100);
+    MessageLog log;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const int margins = window->frameGeometry().height() - window->geometry().height();
+    const int frameBefore = available.height() + 100 + margins;
+    QCOMPARE(window->geometry().height(), available.height() - (frameBefore - available.height()) / 2);
+    QVERIFY((window->frameGeometry().center() - available.center()).manhattanLength() <= 1);
+    QVERIFY(log.contains("QRect("));
+}
+
+void TestMainWindow::defaultSizeLeavesFullScreen()
+{
+    AppConfig::instance()->width = 640;
+    AppConfig::instance()->height = 480;
+    window->show();
+    window->toggleFullScreen();
+    QVERIFY(window->isFullScreen());
+    window->defaultSize();
+    QVERIFY(!window->isFullScreen());
+    QCOMPARE(window->size(), QSize(640, 480));
+    window->toggleFullScreen();
+    QVERIFY(window->isFullScreen());
+    window->toggleFullScreen();
+    QVERIFY(!window->isFullScreen());
+    AppConfig::instance()->width = 1000;
+    AppConfig::instance()->height = 900;
+}
+
+void TestMainWindow::heightForWidth_data()
+{
+    QTest::addColumn<int>("cfgWidth");
+    QTest::addColumn<int>("cfgHeight");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("1000") << 1000 << 900 << 1000 << 900;
+    QTest::newRow("999 truncates") << 1000 << 900 << 999 << 899;
+    QTest::newRow("1234") << 1000 << 900 << 1234 << 1110;
+    QTest::newRow("square") << 500 << 500 << 321 << 321;
+}
+
+void TestMainWindow::heightForWidth()
+{
+    QFETCH(int, cfgWidth);
+    QFETCH(int, cfgHeight);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    AppConfig::instance()->width = cfgWidth;
+    AppConfig::instance()->height = cfgHeight;
+    MessageLog log;
+    QCOMPARE(window->tabWidget()->heightForWidth(width), height);
+    QVERIFY(log.contains(QString("height for  %1  is  %2").arg(width).arg(height)));
+
+    // Without a positive size there is no proportion: the tab widget's own answer.
+    AppConfig::instance()->height = 0;
+    QCOMPARE(window->tabWidget()->heightForWidth(width), window->tabWidget()->QTabWidget::heightForWidth(width));
+    AppConfig::instance()->width = 1000;
+    AppConfig::instance()->height = 900;
+}
+
+void TestMainWindow::favorites()
+{
+    QMenu *links = window->findChild<QMenu *>("menuLinks");
+    const QList<QAction *> actions = links->actions();
+    QCOMPARE(actions.size(), 2);
+    QCOMPARE(actions.at(0)->text(), QString("First"));
+    QCOMPARE(actions.at(1)->text(), QString("Second"));
+    QCOMPARE(actions.at(0)->data().toInt(), 0);
+    QCOMPARE(actions.at(1)->data().toInt(), 1);
+
+    AppConfig::instance()->lang = "ru";
+    window->applyLanguage();
+    QCOMPARE(actions.at(1)->text(), QString("Second")); // titles are not translated
+
+    MessageLog log;
+    window->appendTab(new QLabel, QString());
+    actions.at(1)->trigger();
+    QVERIFY(log.contains("doIntBrowser:  1"));
+    QCOMPARE(window->tabWidget()->count(), 2);
+    QCOMPARE(window->tabWidget()->currentIndex(), 1);
+    auto *view = qobject_cast<QWebView *>(window->tabWidget()->currentWidget());
+    QVERIFY(view);
+    QVERIFY(log.contains("second-site.html"));
+
+    window->doIntBrowser(); // not reached through an action: ignored
+    QCOMPARE(window->tabWidget()->count(), 2);
+}
+
+void TestMainWindow::battleUrl_data()
+{
+    QTest::addColumn<QString>("movie");
+    QTest::addColumn<int>("battle");
+    QTest::addColumn<QString>("url");
+    QTest::newRow("windows folder") << "D:/Games/Client/content/battle.swf" << 12345
+                                    << "file:///D:/Games/Client/content/battle.swf?12345";
+    QTest::newRow("negative") << "D:/Games/Client/content/battle.swf" << -7
+                              << "file:///D:/Games/Client/content/battle.swf?-7";
+    QTest::newRow("linux folder") << "/home/p/client/content/battle.swf" << 2147483647
+                                  << "file:////home/p/client/content/battle.swf?2147483647";
+}
+
+void TestMainWindow::battleUrl()
+{
+    QFETCH(QString, movie);
+    QFETCH(int, battle);
+    QFETCH(QString, url);
+    QCOMPARE(::battleUrl(movie, battle), url);
+}
+
+void TestMainWindow::viewBattle_data()
+{
+    QTest::addColumn<int>("entered");
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<int>("tabs");
+    QTest::newRow("number") << 12345 << true << 2;
+    QTest::newRow("negative") << -7 << true << 2;
+    QTest::newRow("zero") << 0 << true << 1;
+    QTest::newRow("cancelled") << 555 << false << 1;
+}
+
+void TestMainWindow::viewBattle()
+{
+    QFETCH(int, entered);
+    QFETCH(bool, accept);
+    QFETCH(int, tabs);
+    window->appendTab(new QLabel, QString());
+    window->show();
+    QString title, label;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        title = dialog->windowTitle();
+        label = dialog->labelText();
+        dialog->findChild<QSpinBox *>()->setValue(entered);
+        accept ? dialog->accept() : dialog->reject();
+    });
+    MessageLog log;
+    window->doViewBattle();
+    QCOMPARE(title, QString("View Battle"));
+    QCOMPARE(label, QString("Enter the Battle No.:"));
+    QCOMPARE(window->tabWidget()->count(), tabs);
+    if (tabs == 2) {
+        const QString expected = ::battleUrl(AppConfig::instance()->battleMoviePath(), entered);
+        QVERIFY2(log.contains(QString("content/battle.swf?%1").arg(entered)), qPrintable(expected));
+        QVERIFY(!log.contains("Cookie load for")); // a local file has no host
+    }
+}
+
+TARVEN_TEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
