@@ -1,0 +1,247 @@
+#include "testenv.h"
+#include "web/cookiejar.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QNetworkCookie>
+#include <QSettings>
+
+class TestCookieJar : public QObject
+{
+    Q_OBJECT
+private slots:
+    void domainFileName_data();
+    void domainFileName();
+    void unsafeDomains_data();
+    void unsafeDomains();
+    void roundTrip();
+    void lifecycleLines();
+    void localFileReadsNothing();
+    void sameNameLaterWins();
+    void storeIsPrivate();
+    void unusableDomainsNeverLeaveTheFolder();
+    void garbageDomainFile_data();
+    void garbageDomainFile();
+    void deletedCookieComesBack();
+};
+
+// Lets a test put cookies in exactly as they come, domains included.
+struct OpenJar : CookieJar
+{
+    using QNetworkCookieJar::setAllCookies;
+};
+
+static QList<QNetworkCookie> parse(const char *header)
+{
+    return QNetworkCookie::parseCookies(header);
+}
+
+void TestCookieJar::domainFileName_data()
+{
+    QTest::addColumn<QString>("domain");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("three labels") << "forum.tarvenholm.com" << "tarvenholm.com";
+    QTest::newRow("four labels") << "a.b.example.org" << "example.org";
+    QTest::newRow("leading dot, two labels") << ".example.org" << "example.org";
+    QTest::newRow("leading dot, three labels") << ".www.example.org" << "example.org";
+    QTest::newRow("two labels") << "example.org" << "example.org";
+    QTest::newRow("one label") << "localhost" << "localhost";
+    QTest::newRow("numeric IPv4") << "127.0.0.1" << "0.1";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestCookieJar::domainFileName()
+{
+    QFETCH(QString, domain);
+    QFETCH(QString, file);
+    QCOMPARE(CookieJar::domainFileName(domain), file);
+}
+
+void TestCookieJar::unsafeDomains_data()
+{
+    QTest::addColumn<QString>("domain");
+    QTest::newRow("dot dot slash") << "../etc";
+    QTest::newRow("trailing dots") << "x..";
+    QTest::newRow("slash in last labels") << "evil.a/b";
+    QTest::newRow("backslash") << "evil.a\\b";
+    QTest::newRow("empty") << "";
+    QTest::newRow("only dots") << "...";
+}
+
+void TestCookieJar::unsafeDomains()
+{
+    QFETCH(QString, domain);
+    QVERIFY(CookieJar::domainFilePath(domain).isEmpty());
+}
+
+void TestCookieJar::roundTrip()
+{
+    TestEnv::freshDir("roundtrip");
+    const QUrl site("http://forum.example.org/board/");
+    const QDateTime expiry = QDateTime::currentDateTimeUtc().addDays(30);
+    {
+        CookieJar jar;
+        QList<QNetworkCookie> cookies = parse("session=abc; Path=/");
+        cookies += parse("secret=s3; HttpOnly; Path=/");
+        cookies += parse("tls=t1; Secure; Path=/");
+        QNetworkCookie remember("remember", "yes");
+        remember.setExpirationDate(expiry);
+        remember.setPath("/board");
+        cookies << remember;
+        QVERIFY(jar.setCookiesFromUrl(cookies, site));
+    }
+    QVERIFY(QFile::exists("cookies/example.org"));
+    QSettings stored("cookies/example.org", QSettings::IniFormat);
+    QCOMPARE(stored.allKeys().size(), 4);
+    QVERIFY(stored.value("secret").toByteArray().contains("HttpOnly"));
+
+    // Another host of the same domain, another jar: everything comes back.
+    CookieJar next;
+    next.load(QUrl("http://www.example.org/"));
+    QMap<QString, QNetworkCookie> byName;
+    for (const QNetworkCookie &c : next.cookiesForUrl(QUrl("https://forum.example.org/board/x")))
+        byName.insert(QString::fromLatin1(c.name()), c);
+    QCOMPARE(byName.keys(), QStringList({"remember", "secret", "session", "tls"}));
+    QVERIFY(byName["session"].isSessionCookie());
+    QVERIFY(byName["secret"].isHttpOnly());
+    QVERIFY(byName["tls"].isSecure());
+    QCOMPARE(byName["remember"].expirationDate().toSecsSinceEpoch(), expiry.toSecsSinceEpoch());
+    QCOMPARE(byName["remember"].path(), QString("/board"));
+}
+
+void TestCookieJar::lifecycleLines()
+{
+    TestEnv::freshDir("lines");
+    MessageLog log;
+    {
+        CookieJar jar;
+        jar.load(QUrl("http://www.example.org/")); // no folder yet: starts empty
+        jar.setCookiesFromUrl(parse("a=1; Path=/") + parse("b=2; Path=/"), QUrl("http://www.example.org/"));
+    }
+    QVERIFY(log.contains("Cookie ctor"));
+    QVERIFY(log.contains("Cookie load for  \"www.example.org\""));
+    QVERIFY(log.contains("Cookie dtor: allCokies count= 2"));
+    QVERIFY(log.contains("Cookie save"));
+    QVERIFY(log.contains("count= 2"));
+    QCOMPARE(log.count("QNetworkCookie("), 2);
+    log.clear();
+    CookieJar again;
+    again.load(QUrl("http://other.example.org/"));
+    QCOMPARE(log.count("loaded cookie ::: "), 2);
+}
+
+void TestCookieJar::localFileReadsNothing()
+{
+    TestEnv::freshDir("battle");
+    MessageLog log;
+    {
+        CookieJar jar;
+        jar.load(QUrl::fromLocalFile("/games/content/battle.swf"));
+    }
+    QVERIFY(!log.contains("Cookie load for"));
+    QVERIFY(log.contains("Cookie save"));
+    QVERIFY(log.contains("count= 0"));
+    QVERIFY(QDir("cookies").exists()); // the first save makes the folder
+}
+
+void TestCookieJar::sameNameLaterWins()
+{
+    TestEnv::freshDir("samename");
+    {
+        OpenJar jar;
+        QNetworkCookie first("id", "first");
+        first.setDomain("a.example.org");
+        first.setPath("/");
+        QNetworkCookie second("id", "second");
+        second.setDomain("b.example.org");
+        second.setPath("/x");
+        jar.setAllCookies({first, second});
+    }
+    QSettings stored("cookies/example.org", QSettings::IniFormat);
+    QCOMPARE(stored.allKeys(), QStringList({"id"}));
+    QVERIFY(stored.value("id").toByteArray().startsWith("id=second"));
+}
+
+void TestCookieJar::storeIsPrivate()
+{
+    TestEnv::freshDir("private");
+    {
+        CookieJar jar;
+        jar.setCookiesFromUrl(parse("sid=1; Path=/"), QUrl("http://example.org/"));
+    }
+    QCOMPARE(QFile::permissions("cookies") & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(QFile::permissions("cookies/example.org") & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void TestCookieJar::unusableDomainsNeverLeaveTheFolder()
+{
+    const QString dir = TestEnv::freshDir("traversal/inner");
+    MessageLog log;
+    {
+        OpenJar jar;
+        QList<QNetworkCookie> cookies;
+        for (const char *domain : {"", "../evil", "x..", "a.b/../../evil"}) {
+            QNetworkCookie c("planted", "1");
+            c.setDomain(QString::fromLatin1(domain));
+            cookies << c;
+        }
+        QNetworkCookie good("good", "1");
+        good.setDomain("example.org");
+        cookies << good;
+        jar.setAllCookies(cookies);
+    }
+    QCOMPARE(log.count("Cookie skipped"), 4);
+    QCOMPARE(QDir("cookies").entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList({"example.org"}));
+    QCOMPARE(QDir(dir + "/..").entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList({"inner"}));
+}
+
+void TestCookieJar::garbageDomainFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QByteArray binary;
+    for (int i = 0; i < 2048; ++i)
+        binary += char((i * 131 + 7) % 256);
+    QTest::newRow("binary") << binary;
+    QTest::newRow("truncated") << QByteArray("[General]\nsid=@ByteArray(sid=1; pa");
+    QTest::newRow("not cookies") << QByteArray("[General]\nsid=@ByteArray(;;;===)\nx=\n");
+    QTest::newRow("empty") << QByteArray();
+}
+
+void TestCookieJar::garbageDomainFile()
+{
+    QFETCH(QByteArray, content);
+    static int serial = 0;
+    TestEnv::freshDir(QString("garbage%1").arg(++serial));
+    TestEnv::writeFile("cookies/example.org", content);
+    CookieJar jar;
+    jar.load(QUrl("http://www.example.org/"));
+    for (const QNetworkCookie &c : jar.cookiesForUrl(QUrl("http://www.example.org/")))
+        QVERIFY(!c.name().isEmpty());
+}
+
+void TestCookieJar::deletedCookieComesBack()
+{
+    TestEnv::freshDir("deleted");
+    const QUrl site("http://example.org/");
+    {
+        CookieJar jar;
+        jar.setCookiesFromUrl(parse("gone=1; Path=/"), site);
+    }
+    {
+        CookieJar jar;
+        jar.load(site);
+        QCOMPARE(jar.cookiesForUrl(site).size(), 1);
+        // The server deletes it: an expiry in the past.
+        jar.setCookiesFromUrl(parse("gone=1; Path=/; Expires=Thu, 01 Jan 1970 00:00:01 GMT"), site);
+        QCOMPARE(jar.cookiesForUrl(site).size(), 0);
+    }
+    // Nothing is ever removed from a domain file: the next tab sees it again.
+    CookieJar next;
+    next.load(site);
+    QCOMPARE(next.cookiesForUrl(site).size(), 1);
+}
+
+TARVEN_TEST_MAIN(TestCookieJar)
+#include "tst_cookiejar.moc"

@@ -1,0 +1,319 @@
+// The navigation policy and the web tabs, driven through real QtWebKit pages:
+// links clicked and forms submitted inside the page, window.open, iframes.
+#include "app/appconfig.h"
+#include "desktopcatcher.h"
+#include "nginxserver.h"
+#include "testenv.h"
+#include "web/cookiejar.h"
+#include "web/mytabwidget.h"
+#include "web/mywebpage.h"
+#include "web/mywebview.h"
+#include "window/mainwindow.h"
+
+#include <QApplication>
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
+#include <QWebElement>
+#include <QWebFrame>
+
+class TestNavigation : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+    void fromGamePage_data();
+    void fromGamePage();
+    void forumLinkInsideForumTab();
+    void iframesAreDecidedAlike();
+    void reloadOfInternalPageOpensTab();
+    void emptyExtbrowserEntrySendsEverythingOut();
+    void labelRules_data();
+    void labelRules();
+    void tabLabels_data();
+    void tabLabels();
+    void closingTabsFreesEverything();
+
+private:
+    MyWebView *view(int index) const { return qobject_cast<MyWebView *>(window->tabWidget()->widget(index)); }
+    bool loadInto(MyWebView *target, const QUrl &url);
+    QString site(const QString &path) const { return server->rootUrl() + path; }
+
+    NginxServer *server = nullptr;
+    MainWindow *window = nullptr;
+    MyWebView *game = nullptr;
+    DesktopCatcher *desktop = nullptr;
+    QString pages;
+};
+
+static const char gamePage[] = R"(<html><head><title>Game</title>
+<script>function pop() { window.open('popup.html'); }</script></head><body>
+<a id="forum" href="%1forum.tarvenholm/index.html" style="display:block;width:200px;height:30px">forum</a>
+<a id="outside" href="%1outside.html">outside</a>
+<a id="mail" href="mailto:support@example.org">mail</a>
+<a id="blocked" href="%1count?site=counter.yadro.ru">counter</a>
+<a id="blank" target="_blank" href="popup.html">popup</a>
+<a id="local" href="second.html">second</a>
+<a id="partner" href="%1guild/index.html">guild</a>
+<form id="getform" action="%1guild/search.html" method="get"><input name="q" value="sword"></form>
+<form id="postform" action="%1guild/post.html" method="post"><input name="msg" value="hi"></form>
+</body></html>)";
+
+void TestNavigation::initTestCase()
+{
+    const QString docroot = TestEnv::root() + "/site";
+    TestEnv::writeFile(docroot + "/forum.tarvenholm/index.html",
+                       "<html><head><title>Forum</title></head><body>"
+                       "<a id=\"again\" href=\"/forum.tarvenholm/topic.html\">topic</a></body></html>");
+    TestEnv::writeFile(docroot + "/forum.tarvenholm/topic.html", "<html><head><title>Topic</title></head></html>");
+    TestEnv::writeFile(docroot + "/guild/index.html", "<html><head><title>Guild</title></head></html>");
+    TestEnv::writeFile(docroot + "/guild/search.html", "<html><head><title>Search</title></head></html>");
+    TestEnv::writeFile(docroot + "/guild/post.html", "<html><head><title>Post</title></head></html>");
+    TestEnv::writeFile(docroot + "/guild/frame.html", "<html><body>inner</body></html>");
+    TestEnv::writeFile(docroot + "/outside.html", "<html><head><title>Outside</title></head></html>");
+    TestEnv::writeFile(docroot + "/outside-frame.html", "<html><body>outside</body></html>");
+    server = new NginxServer(docroot);
+    QVERIFY(server->start());
+
+    pages = TestEnv::root() + "/pages";
+    TestEnv::writeFile(pages + "/game.html", QString::fromLatin1(gamePage).arg(server->rootUrl()).toUtf8());
+    TestEnv::writeFile(pages + "/popup.html", "<html><head><title>Popup</title></head></html>");
+    TestEnv::writeFile(pages + "/second.html", "<html><head><title>Second</title></head></html>");
+    TestEnv::writeFile(pages + "/frames.html",
+                       QString("<html><body><iframe src=\"%1outside-frame.html\"></iframe>"
+                               "<iframe src=\"%1guild/frame.html\"></iframe></body></html>")
+                           .arg(server->rootUrl()).toUtf8());
+
+    AppConfig *config = AppConfig::instance();
+    config->intbrowserKeys = QStringList({"/guild/"});
+    config->extbrowser = QStringList({"http:", "mailto:"});
+}
+
+void TestNavigation::cleanupTestCase()
+{
+    delete server;
+}
+
+bool TestNavigation::loadInto(MyWebView *target, const QUrl &url)
+{
+    QSignalSpy finished(target, &QWebView::loadFinished);
+    target->load(url);
+    return finished.wait(10000);
+}
+
+void TestNavigation::init()
+{
+    desktop = new DesktopCatcher;
+    window = new MainWindow;
+    window->resize(800, 600);
+    window->show();
+    game = new MyWebView(window->tabWidget());
+    window->appendTab(game, "./content/loader.swf");
+    QVERIFY(loadInto(game, QUrl::fromLocalFile(pages + "/game.html")));
+    server->clearAccessLog();
+}
+
+void TestNavigation::cleanup()
+{
+    delete window;
+    window = nullptr;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete desktop;
+    AppConfig::instance()->extbrowser = QStringList({"http:", "mailto:"});
+}
+
+void TestNavigation::fromGamePage_data()
+{
+    QTest::addColumn<QString>("script");  // what the page does
+    QTest::addColumn<int>("type");        // navigation type seen by the game page
+    QTest::addColumn<QString>("newTab");  // title of the new tab's page, or empty: no new tab
+    QTest::addColumn<QString>("external"); // what reaches the desktop handler
+    QTest::addColumn<QString>("gameTitle"); // the game page afterwards
+
+    QTest::newRow("forum link") << "click forum" << 0 << "Forum" << "" << "Game";
+    QTest::newRow("partner link") << "document.getElementById('partner').click()" << 0 << "Guild" << "" << "Game";
+    QTest::newRow("outside link") << "document.getElementById('outside').click()" << 0 << "" << "outside.html" << "Game";
+    QTest::newRow("mail link") << "document.getElementById('mail').click()" << 0 << "" << "mailto:support@example.org" << "Game";
+    QTest::newRow("blocked link") << "document.getElementById('blocked').click()" << 0 << "" << "" << "Game";
+    QTest::newRow("local link in place") << "document.getElementById('local').click()" << 0 << "" << "" << "Second";
+    QTest::newRow("target blank") << "document.getElementById('blank').click()" << 0 << "Popup" << "" << "Game";
+    QTest::newRow("window.open") << "pop()" << 5 << "Popup" << "" << "Game";
+    QTest::newRow("form get") << "document.getElementById('getform').submit()" << 1 << "Search" << "" << "Game";
+    QTest::newRow("form post") << "document.getElementById('postform').submit()" << 1 << "Post" << "" << "Game";
+}
+
+void TestNavigation::fromGamePage()
+{
+    QFETCH(QString, script);
+    QFETCH(int, type);
+    QFETCH(QString, newTab);
+    QFETCH(QString, external);
+    QFETCH(QString, gameTitle);
+
+    MessageLog log;
+    if (script == "click forum") {
+        // A real mouse click on the link.
+        const QWebElement link = game->page()->mainFrame()->findFirstElement("#forum");
+        QTest::mouseClick(game, Qt::LeftButton, Qt::NoModifier, link.geometry().center());
+    } else {
+        game->page()->mainFrame()->evaluateJavaScript(script);
+    }
+
+    if (!newTab.isEmpty()) {
+        QTRY_COMPARE(window->tabWidget()->count(), 2);
+        QCOMPARE(window->tabWidget()->currentIndex(), 1);
+        QTRY_COMPARE(view(1)->title(), newTab);
+        QTRY_COMPARE(window->tabWidget()->tabText(1), newTab);
+    } else {
+        QTest::qWait(300);
+        QCOMPARE(window->tabWidget()->count(), 1);
+    }
+    if (type != 5)
+        QVERIFY2(log.contains(QString("  ---  %1").arg(type)), qPrintable(log.lines().join('\n')));
+    if (external.isEmpty()) {
+        QVERIFY(desktop->urls.isEmpty());
+        QVERIFY(!log.contains("launch ext browser"));
+    } else {
+        QCOMPARE(desktop->urls.size(), 1);
+        QVERIFY(desktop->urls.first().toString().contains(external));
+        QVERIFY(log.contains("launch ext browser"));
+    }
+    QTRY_COMPARE(game->title(), gameTitle);
+    QCOMPARE(window->tabWidget()->tabText(0), QString("TarvenHOLM"));
+
+    if (script.contains("postform")) {
+        // The new tab fetched the target itself, without the form data.
+        QVERIFY(server->requestedPaths().contains("/guild/post.html"));
+        QVERIFY(!server->accessLog().contains("POST"));
+    }
+    if (script.contains("getform"))
+        QVERIFY(server->requestedPaths().contains("/guild/search.html?q=sword"));
+    if (script.contains("blocked"))
+        QVERIFY(!server->accessLog().contains("count"));
+}
+
+void TestNavigation::forumLinkInsideForumTab()
+{
+    AppConfig::instance()->forum = site("forum.tarvenholm/index.html");
+    window->doOpenForum();
+    QTRY_COMPARE(view(1)->title(), QString("Forum"));
+    MessageLog log;
+    view(1)->page()->mainFrame()->evaluateJavaScript("document.getElementById('again').click()");
+    QTRY_COMPARE(window->tabWidget()->count(), 3);
+    QTRY_COMPARE(view(2)->title(), QString("Topic"));
+    QCOMPARE(view(1)->title(), QString("Forum"));
+    QVERIFY(log.contains("  ---  0"));
+    QVERIFY(log.contains("  ---  5"));
+}
+
+void TestNavigation::iframesAreDecidedAlike()
+{
+    MessageLog log;
+    QVERIFY(loadInto(game, QUrl::fromLocalFile(pages + "/frames.html")));
+    // The outside frame goes to the desktop; the partner's frame loads in place.
+    QTRY_COMPARE(desktop->urls.size(), 1);
+    QVERIFY(desktop->urls.first().toString().endsWith("outside-frame.html"));
+    QTRY_VERIFY(server->requestedPaths().contains("/guild/frame.html"));
+    QVERIFY(!server->requestedPaths().contains("/outside-frame.html"));
+    QCOMPARE(window->tabWidget()->count(), 1);
+}
+
+void TestNavigation::reloadOfInternalPageOpensTab()
+{
+    window->openInNewTab(site("guild/index.html"));
+    QTRY_COMPARE(view(1)->title(), QString("Guild"));
+    MessageLog log;
+    view(1)->reload();
+    QTRY_COMPARE(window->tabWidget()->count(), 3);
+    QVERIFY(log.contains("  ---  3"));
+    QTRY_COMPARE(view(2)->title(), QString("Guild"));
+}
+
+void TestNavigation::emptyExtbrowserEntrySendsEverythingOut()
+{
+    AppConfig::instance()->extbrowser = AppConfig::splitExtBrowser("http:,");
+    MessageLog log;
+    game->load(QUrl::fromLocalFile(pages + "/second.html"));
+    QTRY_COMPARE(desktop->urls.size(), 1);
+    QVERIFY(desktop->urls.first().isLocalFile());
+    QCOMPARE(game->title(), QString("Game"));
+}
+
+void TestNavigation::labelRules_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("loader") << "loader.swf" << "TarvenHOLM";
+    QTest::newRow("main") << "main.html?x=/battle." << "TarvenHOLM";
+    QTest::newRow("battle") << "file:///c/content/battle.swf?12345" << "Battle : 12345";
+    QTest::newRow("battle no query") << "file:///c/content/battle.swf" << "Battle : file:///c/content/battle.swf";
+    QTest::newRow("battle and hero") << "file:///c/hero.x/battle.swf?9" << "Battle : 9";
+    QTest::newRow("hero") << "http://h/hero.php" << "Hero Info";
+    QTest::newRow("case matters") << "http://h/Battle.swf?1" << QString();
+    QTest::newRow("full url not loader") << "file:///c/content/loader.swf" << QString();
+}
+
+void TestNavigation::labelRules()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, label);
+    QCOMPARE(MyWebView::labelForUrl(url), label);
+}
+
+void TestNavigation::tabLabels_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("label");
+    const QString fifty(50, QChar('x'));
+    QTest::newRow("50 characters whole") << "t50.html" << fifty << fifty;
+    QTest::newRow("51 characters cut") << "t51.html" << fifty + "y" << fifty + "...";
+    QTest::newRow("battle after load") << "battle.html?777" << "Replay" << "Battle : 777";
+    QTest::newRow("hero after load") << "hero.html" << "Hero" << "Hero Info";
+    QTest::newRow("no title") << "untitled.html" << "" << "";
+}
+
+void TestNavigation::tabLabels()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, title);
+    QFETCH(QString, label);
+    const QString path = pages + "/" + file.section('?', 0, 0);
+    TestEnv::writeFile(path, QString("<html><head><title>%1</title></head></html>").arg(title).toUtf8());
+    QUrl url = QUrl::fromLocalFile(path);
+    url.setQuery(file.section('?', 1));
+    window->openInNewTab(url.toString());
+    QTRY_VERIFY(!view(1)->url().isEmpty());
+    QTRY_COMPARE(window->tabWidget()->tabText(1), label.isEmpty() && title.isEmpty() ? view(1)->url().toString() : label);
+    // The game tab keeps its name whatever it shows.
+    QVERIFY(loadInto(game, url));
+    QCOMPARE(window->tabWidget()->tabText(0), QString("TarvenHOLM"));
+}
+
+void TestNavigation::closingTabsFreesEverything()
+{
+    struct Tab { QPointer<QObject> view, page, manager, jar; };
+    QList<Tab> opened;
+    for (int i = 0; i < 5; ++i) {
+        window->openInNewTab(QUrl::fromLocalFile(pages + "/second.html").toString());
+        MyWebView *v = view(window->tabWidget()->count() - 1);
+        QNetworkAccessManager *manager = v->page()->networkAccessManager();
+        QVERIFY(qobject_cast<CookieJar *>(manager->cookieJar()));
+        opened << Tab{v, v->page(), manager, manager->cookieJar()};
+    }
+    QTRY_COMPARE(view(5)->title(), QString("Second"));
+    window->doCloseTabs();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (const Tab &tab : opened) {
+        QVERIFY(tab.view.isNull());
+        QVERIFY(tab.page.isNull());
+        QVERIFY(tab.manager.isNull());
+        QVERIFY(tab.jar.isNull());
+    }
+    QCOMPARE(window->tabWidget()->count(), 1);
+}
+
+TARVEN_TEST_MAIN(TestNavigation)
+#include "tst_navigation.moc"
