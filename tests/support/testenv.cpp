@@ -36,6 +36,10 @@ void TestEnv::init(const char *programName)
     qputenv("XDG_CONFIG_HOME", (base + QStringLiteral("/home/.config")).toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Test programs run side by side: each gets its own temporary folder (and so
+    // its own download file).
+    QDir(base).mkpath(QStringLiteral("tmp"));
+    qputenv("TMPDIR", (base + QStringLiteral("/tmp")).toLocal8Bit());
     QDir(base).mkpath(QStringLiteral("work"));
     QDir::setCurrent(base + QStringLiteral("/work"));
 }

@@ -1,0 +1,228 @@
+#include "faultserver.h"
+#include "nginxserver.h"
+#include "readonly.h"
+#include "testenv.h"
+#include "updater/downloader.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSignalSpy>
+
+class TestDownloader : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void outcomes_data();
+    void outcomes();
+    void oneOutcomePerDownload();
+    void targetCannotBeOpened_data();
+    void targetCannotBeOpened();
+    void plantedLinkIsNotFollowed();
+    void writeFailureStopsTheTransfer();
+    void faults_data();
+    void faults();
+    void stallEndsWithTheDownloader();
+
+private:
+    struct Outcome { int done, failed, saveFailed; QString error; };
+    Outcome fetch(Downloader &downloader, const QUrl &url, const QString &target);
+
+    NginxServer *server = nullptr;
+    QString docroot;
+};
+
+static const char serverConfig[] = R"(
+    location = /moved { return 302 /empty.bin; }
+    location /gz/ { gzip on; gzip_types *; gzip_min_length 1; }
+)";
+
+void TestDownloader::initTestCase()
+{
+    docroot = TestEnv::root() + "/site";
+    TestEnv::writeFile(docroot + "/empty.bin", QByteArray());
+    TestEnv::writeFile(docroot + "/small.txt", "hello, world\n");
+    QByteArray big;
+    for (int i = 0; i < 300000; ++i)
+        big += QByteArray::number(i) + ',';
+    TestEnv::writeFile(docroot + "/big.bin", big);
+    TestEnv::writeFile(docroot + "/gz/text.txt", big);
+    server = new NginxServer(docroot, QString::fromLatin1(serverConfig));
+    QVERIFY(server->start());
+}
+
+void TestDownloader::cleanupTestCase()
+{
+    delete server;
+}
+
+TestDownloader::Outcome TestDownloader::fetch(Downloader &downloader, const QUrl &url, const QString &target)
+{
+    QSignalSpy done(&downloader, &Downloader::downloadDone);
+    QSignalSpy failed(&downloader, &Downloader::downloadFailed);
+    QSignalSpy saveFailed(&downloader, &Downloader::saveFailed);
+    downloader.download(url, target);
+    if (saveFailed.isEmpty())
+        (void)QTest::qWaitFor([&] { return done.size() + failed.size() + saveFailed.size() > 0; }, 10000);
+    QTest::qWait(50); // nothing else may follow
+    QString error;
+    if (!failed.isEmpty())
+        error = failed.first().first().toString();
+    if (!saveFailed.isEmpty())
+        error = saveFailed.first().first().toString();
+    return {int(done.size()), int(failed.size()), int(saveFailed.size()), error};
+}
+
+void TestDownloader::outcomes_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("served"); // file whose bytes the target must hold
+    QTest::newRow("small") << "small.txt" << true << "small.txt";
+    QTest::newRow("empty body") << "empty.bin" << true << "empty.bin";
+    QTest::newRow("big") << "big.bin" << true << "big.bin";
+    QTest::newRow("gzip decoded") << "gz/text.txt" << true << "gz/text.txt";
+    QTest::newRow("404") << "missing.bin" << false << "";
+    QTest::newRow("redirect not followed") << "moved" << true << "";
+}
+
+void TestDownloader::outcomes()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, ok);
+    QFETCH(QString, served);
+    const QString target = TestEnv::root() + "/target.bin";
+    TestEnv::writeFile(target, "earlier content");
+    Downloader downloader;
+    MessageLog log;
+    server->clearAccessLog();
+    const Outcome outcome = fetch(downloader, QUrl(server->rootUrl() + path), target);
+    QCOMPARE(outcome.done, ok ? 1 : 0);
+    QCOMPARE(outcome.failed, ok ? 0 : 1);
+    QCOMPARE(outcome.saveFailed, 0);
+    const QByteArray written = TestEnv::readFile(target);
+    if (!served.isEmpty())
+        QCOMPARE(written, TestEnv::readFile(docroot + "/" + served));
+    if (!ok) {
+        QVERIFY(outcome.error.contains("Not Found"));
+        QVERIFY(!written.contains("earlier content"));
+        QVERIFY(log.contains("download failed: "));
+    }
+    if (path == "moved") {
+        QVERIFY(written.contains("302"));
+        QVERIFY(log.contains("redir:  QVariant(QUrl, QUrl(\"" + server->rootUrl() + "empty.bin\"))"));
+        QCOMPARE(server->requestedPaths(), QStringList({"/moved"}));
+    }
+    if (path == "gz/text.txt")
+        QVERIFY(server->accessLog().contains("gzip"));
+    QVERIFY(log.contains("replyFinished"));
+    QVERIFY(log.contains(QString(" total bytes= %1").arg(written.size())));
+}
+
+void TestDownloader::oneOutcomePerDownload()
+{
+    MessageLog log;
+    Downloader downloader;
+    QVERIFY(log.contains("Downloader ctor"));
+    const QString target = TestEnv::root() + "/repeat.bin";
+    for (int i = 0; i < 3; ++i) {
+        const Outcome outcome = fetch(downloader, QUrl(server->rootUrl() + "small.txt"), target);
+        QCOMPARE(outcome.done, 1);
+    }
+    QCOMPARE(log.count("replyFinished"), 3);
+    QVERIFY(log.contains(" Download progress:  13 / 13"));
+}
+
+void TestDownloader::targetCannotBeOpened_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("missing folder") << "missing folder";
+    QTest::newRow("read-only file") << "read-only file";
+}
+
+void TestDownloader::targetCannotBeOpened()
+{
+    QFETCH(QString, kind);
+    QString target = TestEnv::root() + "/no/such/folder/file.bin";
+    if (kind == "read-only file") {
+        target = TestEnv::writeFile(TestEnv::root() + "/readonly.bin", "keep");
+        if (!makeReadOnly(target))
+            QSKIP("this machine cannot make a file read-only for the user running the tests");
+    }
+    server->clearAccessLog();
+    Downloader downloader;
+    QSignalSpy saveFailed(&downloader, &Downloader::saveFailed);
+    downloader.download(QUrl(server->rootUrl() + "small.txt"), target);
+    QCOMPARE(saveFailed.size(), 1); // before download() returned
+    QVERIFY(!saveFailed.first().first().toString().isEmpty());
+    QTest::qWait(200);
+    QVERIFY(server->requestedPaths().isEmpty());
+    if (kind == "read-only file") {
+        QCOMPARE(TestEnv::readFile(target), QByteArray("keep"));
+        makeWritable(target);
+    }
+}
+
+void TestDownloader::plantedLinkIsNotFollowed()
+{
+    const QString victim = TestEnv::writeFile(TestEnv::root() + "/victim.txt", "precious");
+    const QString target = TestEnv::root() + "/tmp/tvdown.tmp";
+    QFile::remove(target);
+    QVERIFY(QFile::link(victim, target));
+    Downloader downloader;
+    QCOMPARE(fetch(downloader, QUrl(server->rootUrl() + "small.txt"), target).done, 1);
+    QCOMPARE(TestEnv::readFile(victim), QByteArray("precious"));
+    QVERIFY(!QFileInfo(target).isSymLink());
+    QCOMPARE(TestEnv::readFile(target), QByteArray("hello, world\n"));
+}
+
+void TestDownloader::writeFailureStopsTheTransfer()
+{
+    // /dev/full takes the open and refuses every write, like a full disk.
+    if (!QFileInfo("/dev/full").isWritable())
+        QSKIP("no writable /dev/full here");
+    Downloader downloader;
+    const Outcome outcome = fetch(downloader, QUrl(server->rootUrl() + "big.bin"), "/dev/full");
+    QCOMPARE(outcome.done, 0);
+    QCOMPARE(outcome.failed, 0);
+    QCOMPARE(outcome.saveFailed, 1);
+    QVERIFY(!outcome.error.isEmpty());
+}
+
+void TestDownloader::faults_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::newRow("cut short") << int(FaultServer::CutShort);
+    QTest::newRow("reset") << int(FaultServer::Reset);
+}
+
+void TestDownloader::faults()
+{
+    QFETCH(int, fault);
+    FaultServer faulty(FaultServer::Fault(fault), QByteArray(200000, 'z'), 70000);
+    Downloader downloader;
+    const Outcome outcome = fetch(downloader, QUrl(faulty.rootUrl() + "big.bin"), TestEnv::root() + "/cut.bin");
+    QCOMPARE(outcome.done, 0);
+    QCOMPARE(outcome.failed, 1);
+    QVERIFY(!outcome.error.isEmpty());
+}
+
+void TestDownloader::stallEndsWithTheDownloader()
+{
+    FaultServer stalling(FaultServer::Stall, QByteArray(200000, 's'), 1000);
+    auto *downloader = new Downloader;
+    QSignalSpy done(downloader, &Downloader::downloadDone);
+    QSignalSpy failed(downloader, &Downloader::downloadFailed);
+    const QString target = TestEnv::root() + "/stall.bin";
+    downloader->download(QUrl(stalling.rootUrl() + "stall.bin"), target);
+    QTRY_COMPARE(QFileInfo(target).size(), 1000); // what came is on disk already
+    QTest::qWait(300);
+    QVERIFY(done.isEmpty() && failed.isEmpty());
+    delete downloader; // what closing the update dialog does: the transfer is dropped, nothing is reported
+    QTest::qWait(100);
+    QVERIFY(done.isEmpty() && failed.isEmpty());
+}
+
+TARVEN_TEST_MAIN(TestDownloader)
+#include "tst_downloader.moc"
