@@ -4,12 +4,21 @@
 
 #include <sys/socket.h>
 
-FaultServer::FaultServer(Fault fault, QByteArray body, qint64 sentBytes)
-    : m_fault(fault)
-    , m_body(std::move(body))
-    , m_sent(sentBytes)
+FaultServer::FaultServer()
 {
     listen(QHostAddress::LocalHost, 0);
+}
+
+FaultServer::FaultServer(Fault fault, QByteArray body, qint64 sentBytes)
+    : FaultServer()
+{
+    m_default = {std::move(body), fault, sentBytes};
+    m_hasDefault = true;
+}
+
+void FaultServer::serve(const QByteArray &path, const QByteArray &body, Fault fault, qint64 sentBytes)
+{
+    m_answers.insert(path, {body, fault, sentBytes < 0 ? body.size() : sentBytes});
 }
 
 QString FaultServer::rootUrl() const
@@ -22,22 +31,34 @@ void FaultServer::incomingConnection(qintptr handle)
     auto *socket = new QTcpSocket(this);
     socket->setSocketDescriptor(handle);
     connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-        if (!socket->peek(65536).contains("\r\n\r\n"))
+        while (socket->peek(65536).contains("\r\n\r\n")) {
+            const QByteArray head = socket->peek(65536);
+            const QByteArray request = socket->read(head.indexOf("\r\n\r\n") + 4);
+            const QByteArray path = request.split(' ').value(1);
+            ++m_requests;
+            m_paths << path;
+            const bool known = m_answers.contains(path);
+            if (!known && !m_hasDefault) {
+                socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+                continue;
+            }
+            const Answer answer = known ? m_answers.value(path) : m_default;
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: "
+                          + QByteArray::number(answer.body.size()) + "\r\n\r\n");
+            socket->write(answer.body.left(int(answer.fault == None ? answer.body.size() : answer.sent)));
+            if (answer.fault == None)
+                continue;
+            socket->flush();
+            socket->waitForBytesWritten(5000);
+            if (answer.fault == CutShort) {
+                socket->disconnectFromHost();
+            } else if (answer.fault == Reset) {
+                // A zero linger time turns the close into a reset (RST).
+                struct linger hard = {1, 0};
+                ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+                socket->abort();
+            }
             return;
-        socket->readAll();
-        ++m_requests;
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: "
-                      + QByteArray::number(m_body.size()) + "\r\n\r\n");
-        socket->write(m_body.left(int(m_sent)));
-        socket->flush();
-        socket->waitForBytesWritten(5000);
-        if (m_fault == CutShort) {
-            socket->disconnectFromHost();
-        } else if (m_fault == Reset) {
-            // A zero linger time turns the close into a reset (RST).
-            struct linger hard = {1, 0};
-            ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-            socket->abort();
         }
     });
 }

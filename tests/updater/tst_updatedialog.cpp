@@ -1,0 +1,486 @@
+// The whole update sequence against nginx serving an update tree published
+// with the project's manifest tool (and a scripted server for broken transfers).
+#include "app/appconfig.h"
+#include "faultserver.h"
+#include "nginxserver.h"
+#include "readonly.h"
+#include "testenv.h"
+#include "updater/checksum.h"
+#include "updater/updatedialog.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+#include <QTranslator>
+
+using Files = QMap<QString, QByteArray>;
+Q_DECLARE_METATYPE(Files)
+
+class TestUpdateDialog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void form();
+    void stamps_data();
+    void stamps();
+    void threeOutdatedFiles();
+    void emptyFileList();
+    void newSubFolderAndMissingListedFile();
+    void failureMidwayThenRerun();
+    void corruptDownload_data();
+    void corruptDownload();
+    void readOnlyLocalFile();
+    void stampLineHoldsAWord();
+    void gzipAnswers();
+    void closedWithinFirstSecond();
+    void namesOutsideTheContentFolder();
+    void brokenTransfers_data();
+    void brokenTransfers();
+    void stallCancelledByUser();
+    void closesItselfOrOnOk_data();
+    void closesItselfOrOnOk();
+    void russian();
+
+private:
+    struct Run {
+        QString log, label;
+        QList<QPair<int, int>> progress; // value and maximum at each change
+        bool ok = false, cancel = false;
+    };
+    // Publishes `files` as case `name` on nginx (stamp and list by the manifest tool)
+    // and makes a fresh working folder with `local` in its content folder.
+    void prepare(const QString &name, const Files &files, qint64 serverStamp, const Files &local, qint64 localStamp);
+    QString caseDir(const QString &name) const { return TestEnv::root() + "/server/" + name; }
+    Run update(int timeoutMs = 15000);
+    qint64 storedStamp() const;
+    QStringList contentRequests() const;
+
+    NginxServer *server = nullptr;
+    QString currentCase;
+};
+
+static const char serverConfig[] = R"(
+    location /gzip/ { gzip on; gzip_types *; gzip_min_length 1; }
+    location = /redirect/moved.swf { return 302 /redirect/other.swf; }
+)";
+
+static bool finished(const QString &log)
+{
+    for (const char *end : {"Update finished.", "Could not ", "Invalid server response", "Error in "}) {
+        if (log.contains(QLatin1String(end)))
+            return true;
+    }
+    return false;
+}
+
+void TestUpdateDialog::initTestCase()
+{
+    QDir().mkpath(TestEnv::root() + "/server");
+    server = new NginxServer(TestEnv::root() + "/server", QString::fromLatin1(serverConfig));
+    QVERIFY(server->start());
+    QVERIFY(QFile::exists(TestEnv::binaryDir() + "/tools/tarvenholm-manifest"));
+}
+
+void TestUpdateDialog::cleanupTestCase()
+{
+    delete server;
+}
+
+void TestUpdateDialog::prepare(const QString &name, const Files &files, qint64 serverStamp, const Files &local,
+                               qint64 localStamp)
+{
+    currentCase = name;
+    const QString dir = caseDir(name);
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    for (auto it = files.begin(); it != files.end(); ++it)
+        TestEnv::writeFile(dir + "/" + it.key(), it.value());
+    QProcess tool;
+    tool.start(TestEnv::binaryDir() + "/tools/tarvenholm-manifest", {dir, QString::number(serverStamp)});
+    QVERIFY(tool.waitForFinished(10000));
+    QCOMPARE(tool.exitCode(), 0);
+
+    static int serial = 0;
+    TestEnv::freshDir(QString("work-%1-%2").arg(name).arg(++serial));
+    QDir().mkpath("content");
+    for (auto it = local.begin(); it != local.end(); ++it)
+        TestEnv::writeFile("content/" + it.key(), it.value());
+    QSettings("tarvenholm.ini", QSettings::IniFormat).setValue("stamp", localStamp);
+    AppConfig *config = AppConfig::instance();
+    config->updateroot = server->rootUrl() + name + "/";
+    config->stamp = localStamp;
+    config->ignorecrc = true;
+    server->clearAccessLog();
+}
+
+TestUpdateDialog::Run TestUpdateDialog::update(int timeoutMs)
+{
+    Run run;
+    auto *dialog = new UpdateDialog;
+    auto *log = dialog->findChild<QPlainTextEdit *>("textEdit");
+    auto *bar = dialog->findChild<QProgressBar *>("progressBar");
+    connect(bar, &QProgressBar::valueChanged, bar, [&run, bar](int value) { run.progress << qMakePair(value, bar->maximum()); });
+    dialog->show();
+    const bool ended = QTest::qWaitFor([&] { return finished(log->toPlainText()); }, timeoutMs);
+    QTest::qWait(20);
+    run.log = log->toPlainText();
+    run.label = dialog->findChild<QLabel *>("label")->text();
+    auto *buttons = dialog->findChild<QDialogButtonBox *>("buttonBox");
+    run.ok = buttons->button(QDialogButtonBox::Ok)->isEnabled();
+    run.cancel = buttons->button(QDialogButtonBox::Cancel)->isEnabled();
+    delete dialog;
+    if (!ended)
+        qWarning("update did not end: %s", qPrintable(run.log));
+    return run;
+}
+
+qint64 TestUpdateDialog::storedStamp() const
+{
+    return QSettings("tarvenholm.ini", QSettings::IniFormat).value("stamp").toLongLong();
+}
+
+QStringList TestUpdateDialog::contentRequests() const
+{
+    QStringList paths;
+    for (const QString &path : server->requestedPaths()) {
+        if (!path.contains("/update/"))
+            paths << path.section('/', 2);
+    }
+    return paths;
+}
+
+void TestUpdateDialog::form()
+{
+    UpdateDialog dialog;
+    QCOMPARE(dialog.objectName(), QString("UpdateDialog"));
+    QCOMPARE(dialog.size(), QSize(531, 398));
+    QCOMPARE(dialog.windowTitle(), QString("Loading TarvenHOLM"));
+    QCOMPARE(dialog.findChild<QPlainTextEdit *>("textEdit")->geometry(), QRect(10, 10, 511, 291));
+    QVERIFY(dialog.findChild<QPlainTextEdit *>("textEdit")->isReadOnly());
+    QCOMPARE(dialog.findChild<QLabel *>("label")->text(), QString("TextLabel"));
+    QCOMPARE(dialog.findChild<QProgressBar *>("progressBar")->value(), 0);
+    QCOMPARE(dialog.findChild<QProgressBar *>("progressBar")->geometry(), QRect(10, 330, 511, 23));
+    QCOMPARE(dialog.findChild<QDialogButtonBox *>("buttonBox")->geometry(), QRect(10, 360, 511, 32));
+    QVERIFY(!dialog.findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Ok)->isEnabled());
+    const QString log = dialog.findChild<QPlainTextEdit *>("textEdit")->toPlainText();
+    QCOMPARE(log, QString("Using temporary filename [%1/tvdown.tmp]\nChecking for updates...").arg(QDir::tempPath()));
+}
+
+void TestUpdateDialog::stamps_data()
+{
+    QTest::addColumn<qint64>("serverStamp");
+    QTest::addColumn<qint64>("localStamp");
+    QTest::addColumn<bool>("match");
+    QTest::newRow("equal") << qint64(100) << qint64(100) << true;
+    QTest::newRow("server lower") << qint64(50) << qint64(100) << true;
+    QTest::newRow("server newer, all current") << qint64(1099511627776) << qint64(100) << false;
+    QTest::newRow("negative local") << qint64(-1) << qint64(-5) << false;
+}
+
+void TestUpdateDialog::stamps()
+{
+    QFETCH(qint64, serverStamp);
+    QFETCH(qint64, localStamp);
+    QFETCH(bool, match);
+    const Files files {{"loader.swf", "loader"}, {"battle.swf", "battle"}};
+    prepare("stamps", files, serverStamp, files, localStamp);
+    MessageLog lines;
+    const Run run = update();
+    QVERIFY2(run.log.contains("Update finished."), qPrintable(run.log));
+    QCOMPARE(run.log.contains("Timestamp match."), match);
+    QCOMPARE(storedStamp(), serverStamp);
+    QCOMPARE(AppConfig::instance()->stamp, serverStamp);
+    QVERIFY(run.ok && !run.cancel);
+    QVERIFY(contentRequests().isEmpty());
+    QCOMPARE(run.progress.last().first, run.progress.last().second);
+    if (match) {
+        QCOMPARE(run.label, QString());
+        QVERIFY(!server->requestedPaths().contains("/stamps/update/files.txt"));
+        QCOMPARE(run.progress.size(), 1); // straight from 0 to full
+    } else {
+        QVERIFY(run.log.contains(QString("Updater stamp difference: server=%1 local=%2").arg(serverStamp).arg(localStamp)));
+        QCOMPARE(run.label, QString("Checking loader.swf")); // the last entry checked
+        QVERIFY(lines.contains("filelist line count:  2"));
+    }
+}
+
+void TestUpdateDialog::threeOutdatedFiles()
+{
+    const Files files {{"a.swf", "new a"}, {"b.swf", "new b"}, {"c.swf", QByteArray(300000, 'c')}, {"d.swf", "same d"}};
+    prepare("three", files, 20, {{"a.swf", "old a"}, {"c.swf", "old c"}, {"d.swf", "same d"}}, 10);
+    MessageLog lines;
+    const Run run = update();
+    QVERIFY2(run.log.contains("All files downloaded/updated.\nUpdate finished."), qPrintable(run.log));
+    for (const char *name : {"a.swf", "b.swf", "c.swf"})
+        QVERIFY(run.log.contains(QString("Found file to download: %1").arg(name)));
+    QCOMPARE(contentRequests(), QStringList({"a.swf", "b.swf", "c.swf"}));
+    for (auto it = files.begin(); it != files.end(); ++it)
+        QCOMPARE(TestEnv::readFile("content/" + it.key()), it.value());
+    QCOMPARE(storedStamp(), 20);
+    // The downloads count 1, 2, 3 of 4, and the bar is full at the end.
+    QList<QPair<int, int>> downloads = run.progress.mid(run.progress.indexOf(qMakePair(0, 4)));
+    QCOMPARE(downloads, (QList<QPair<int, int>>{{0, 4}, {1, 4}, {2, 4}, {3, 4}, {4, 4}}));
+    // The outdated-file line: name, listed and local checksum, eight hex digits each.
+    QVERIFY(lines.contains(QString("\"b.swf\" \"%1\" \"ffffffff\"").arg(fileCrc32(caseDir("three") + "/b.swf"), 8, 16, QChar('0'))));
+    QVERIFY(lines.contains("received: "));
+}
+
+void TestUpdateDialog::emptyFileList()
+{
+    prepare("empty", {}, 7, {}, 3);
+    MessageLog lines;
+    const Run run = update();
+    QVERIFY(lines.contains("filelist line count:  0"));
+    QVERIFY(run.log.contains("All files downloaded/updated.\nUpdate finished."));
+    QCOMPARE(storedStamp(), 7);
+}
+
+void TestUpdateDialog::newSubFolderAndMissingListedFile()
+{
+    prepare("subfolder", {{"maps/north/castle.swf", "castle"}}, 2, {}, 1);
+    // A listed file that nobody has: its checksum ffffffff matches "missing".
+    QFile list(caseDir("subfolder") + "/update/files.txt");
+    QVERIFY(list.open(QIODevice::Append));
+    list.write("retired.swf,FFFFFFFF\r\n");
+    list.close();
+    const Run run = update();
+    QVERIFY2(run.log.contains("Update finished."), qPrintable(run.log));
+    QCOMPARE(TestEnv::readFile("content/maps/north/castle.swf"), QByteArray("castle"));
+    QCOMPARE(contentRequests(), QStringList({"maps/north/castle.swf"}));
+    QVERIFY(!QFile::exists("content/retired.swf"));
+}
+
+void TestUpdateDialog::failureMidwayThenRerun()
+{
+    const Files files {{"1.swf", "one"}, {"2.swf", "two"}, {"3.swf", "three"}};
+    prepare("midway", files, 9, {}, 1);
+    QFile::remove(caseDir("midway") + "/2.swf"); // listed, but gone from the server: 404
+    Run run = update();
+    QVERIFY2(run.label.startsWith("Could not download file: "), qPrintable(run.label));
+    QVERIFY(run.label.contains("Not Found"));
+    QVERIFY(!run.ok && run.cancel);
+    QCOMPARE(TestEnv::readFile("content/1.swf"), QByteArray("one"));
+    QVERIFY(!QFile::exists("content/2.swf") && !QFile::exists("content/3.swf"));
+    QCOMPARE(storedStamp(), 1);
+    QCOMPARE(AppConfig::instance()->stamp, 1);
+
+    // The server is mended; the next start fetches only what is still missing.
+    TestEnv::writeFile(caseDir("midway") + "/2.swf", "two");
+    server->clearAccessLog();
+    run = update();
+    QVERIFY2(run.log.contains("Update finished."), qPrintable(run.log));
+    QCOMPARE(contentRequests(), QStringList({"2.swf", "3.swf"}));
+    for (auto it = files.begin(); it != files.end(); ++it)
+        QCOMPARE(TestEnv::readFile("content/" + it.key()), it.value());
+    QCOMPARE(storedStamp(), 9);
+}
+
+void TestUpdateDialog::corruptDownload_data()
+{
+    QTest::addColumn<bool>("ignorecrc");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("checked, corrupt") << false << "corrupt";
+    QTest::newRow("ignored, corrupt") << true << "corrupt";
+    QTest::newRow("checked, redirect") << false << "redirect";
+    QTest::newRow("ignored, redirect") << true << "redirect";
+}
+
+void TestUpdateDialog::corruptDownload()
+{
+    QFETCH(bool, ignorecrc);
+    QFETCH(QString, path);
+    prepare(path, {{"moved.swf", "the real movie"}, {"other.swf", "x"}}, 5, {{"moved.swf", "old"}}, 1);
+    // What arrives differs from what the list promises.
+    const QString listPath = caseDir(path) + "/update/files.txt";
+    const QByteArray original = TestEnv::readFile(listPath);
+    if (path == "corrupt")
+        TestEnv::writeFile(listPath, QByteArray(original).replace("moved.swf," + QByteArray::number(fileCrc32(caseDir(path) + "/moved.swf"), 16).rightJustified(8, '0'), "moved.swf,deadbeef"));
+    AppConfig::instance()->ignorecrc = ignorecrc;
+    const Run run = update();
+    const QByteArray installed = TestEnv::readFile("content/moved.swf");
+    if (ignorecrc) {
+        QVERIFY2(run.log.contains("Update finished."), qPrintable(run.log));
+        QVERIFY(installed != "old");
+        QCOMPARE(storedStamp(), 5);
+    } else {
+        const QString line = QString::fromLatin1(TestEnv::readFile(listPath).split('\n').first()) + "\n";
+        QCOMPARE(run.label, QString("Error in downloaded file (crc): %1").arg(line));
+        QCOMPARE(installed, QByteArray("old"));
+        QCOMPARE(storedStamp(), 1);
+    }
+    if (path == "redirect") {
+        // The redirect is not followed; other.swf is fetched only as the list's own entry.
+        QCOMPARE(contentRequests().count("moved.swf"), 1);
+        QCOMPARE(contentRequests().count("other.swf"), ignorecrc ? 1 : 0);
+    }
+}
+
+void TestUpdateDialog::readOnlyLocalFile()
+{
+    prepare("readonly", {{"a.swf", "new"}}, 2, {{"a.swf", "old"}}, 1);
+    QFile::setPermissions("content/a.swf", QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    const Run run = update();
+    QCOMPARE(run.label, QString("Could not delete file [./content/a.swf]"));
+    QCOMPARE(TestEnv::readFile("content/a.swf"), QByteArray("old"));
+    QCOMPARE(storedStamp(), 1);
+}
+
+void TestUpdateDialog::stampLineHoldsAWord()
+{
+    prepare("word", {}, 1, {}, 3);
+    TestEnv::writeFile(caseDir("word") + "/update/stamp.txt", "soon\r\n42\n");
+    const Run run = update();
+    QCOMPARE(run.label, QString("Invalid server response [soon\r\n]"));
+    QCOMPARE(storedStamp(), 3);
+    QVERIFY(!run.ok && run.cancel);
+}
+
+void TestUpdateDialog::gzipAnswers()
+{
+    QByteArray text;
+    for (int i = 0; i < 20000; ++i)
+        text += "line " + QByteArray::number(i) + "\n";
+    prepare("gzip", {{"script.txt", text}}, 2, {}, 1);
+    AppConfig::instance()->ignorecrc = false; // the checksum is over the decoded bytes
+    const Run run = update();
+    QVERIFY2(run.log.contains("Update finished."), qPrintable(run.log));
+    QCOMPARE(TestEnv::readFile("content/script.txt"), text);
+    QVERIFY(server->accessLog().contains("gzip"));
+}
+
+void TestUpdateDialog::closedWithinFirstSecond()
+{
+    prepare("early", {{"a.swf", "a"}}, 2, {}, 1);
+    auto *dialog = new UpdateDialog;
+    dialog->show();
+    QTest::qWait(300);
+    dialog->reject();
+    delete dialog;
+    QTest::qWait(1200);
+    QVERIFY(server->requestedPaths().isEmpty());
+}
+
+void TestUpdateDialog::namesOutsideTheContentFolder()
+{
+    const QString dir = TestEnv::freshDir("outside-probe");
+    prepare("outside", {{"good.swf", "good"}}, 2, {}, 1);
+    QFile list(caseDir("outside") + "/update/files.txt");
+    QVERIFY(list.open(QIODevice::Append));
+    for (const char *name : {"../escaped.swf", "/tmp/absolute.swf", "..\\win.swf", "C:/drive.swf", "a/../../up.swf",
+                             "./dot.swf", "ctl\x01.swf"})
+        list.write(QByteArray(name) + ",12345678\n");
+    list.close();
+    MessageLog lines;
+    const Run run = update();
+    QVERIFY2(run.log.contains("Update finished."), qPrintable(run.log));
+    QCOMPARE(lines.count("Unsafe file name in files.txt: "), 7);
+    QCOMPARE(contentRequests(), QStringList({"good.swf"}));
+    QCOMPARE(QDir(".").entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList({"content", "tarvenholm.ini"}));
+    QCOMPARE(QDir("content").entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList({"good.swf"}));
+    Q_UNUSED(dir);
+}
+
+void TestUpdateDialog::brokenTransfers_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::newRow("cut short") << int(FaultServer::CutShort);
+    QTest::newRow("reset") << int(FaultServer::Reset);
+}
+
+void TestUpdateDialog::brokenTransfers()
+{
+    QFETCH(int, fault);
+    const QByteArray big(4 << 20, 'B');
+    prepare("broken", {{"big.swf", big}}, 2, {{"big.swf", "old big"}}, 1);
+    FaultServer faulty;
+    faulty.serve("/update/stamp.txt", TestEnv::readFile(caseDir("broken") + "/update/stamp.txt"));
+    faulty.serve("/update/files.txt", TestEnv::readFile(caseDir("broken") + "/update/files.txt"));
+    faulty.serve("/big.swf", big, FaultServer::Fault(fault), 1 << 20);
+    AppConfig::instance()->updateroot = faulty.rootUrl();
+    const Run run = update();
+    QVERIFY2(run.label.startsWith("Could not download file: "), qPrintable(run.log));
+    QCOMPARE(TestEnv::readFile("content/big.swf"), QByteArray("old big"));
+    QCOMPARE(storedStamp(), 1);
+}
+
+void TestUpdateDialog::stallCancelledByUser()
+{
+    prepare("stall", {{"big.swf", "x"}}, 2, {{"big.swf", "old"}}, 1);
+    FaultServer stalling;
+    stalling.serve("/update/stamp.txt", "2\n");
+    stalling.serve("/update/files.txt", TestEnv::readFile(caseDir("stall") + "/update/files.txt"));
+    stalling.serve("/big.swf", QByteArray(1 << 20, 'S'), FaultServer::Stall, 4096);
+    AppConfig::instance()->updateroot = stalling.rootUrl();
+    UpdateDialog dialog;
+    auto *log = dialog.findChild<QPlainTextEdit *>("textEdit");
+    QTimer::singleShot(0, [&] {
+        // The user waits for the stalled download, then presses Cancel.
+        (void)QTest::qWaitFor([&] { return log->toPlainText().contains("big.swf"); }, 10000);
+        QTest::qWait(300);
+        dialog.findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Cancel)->click();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QVERIFY(timer.elapsed() < 10000);
+    QCOMPARE(TestEnv::readFile("content/big.swf"), QByteArray("old"));
+    QCOMPARE(storedStamp(), 1);
+    QVERIFY(stalling.requestedPaths().contains("/big.swf"));
+}
+
+void TestUpdateDialog::closesItselfOrOnOk_data()
+{
+    QTest::addColumn<bool>("pressOk");
+    QTest::newRow("by itself after 3 s") << false;
+    QTest::newRow("OK at once") << true;
+}
+
+void TestUpdateDialog::closesItselfOrOnOk()
+{
+    QFETCH(bool, pressOk);
+    prepare("close", {}, 1, {}, 1);
+    UpdateDialog dialog;
+    auto *log = dialog.findChild<QPlainTextEdit *>("textEdit");
+    QElapsedTimer sinceFinished;
+    QTimer::singleShot(0, [&] {
+        (void)QTest::qWaitFor([&] { return log->toPlainText().contains("Update finished."); }, 10000);
+        sinceFinished.start();
+        if (pressOk)
+            dialog.findChild<QDialogButtonBox *>("buttonBox")->button(QDialogButtonBox::Ok)->click();
+    });
+    const int result = dialog.exec();
+    QVERIFY(sinceFinished.isValid());
+    if (pressOk) {
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY(sinceFinished.elapsed() < 1000);
+    } else {
+        QCOMPARE(result, int(QDialog::Rejected));
+        // A coarse timer: Qt may fire it up to 5 % early.
+        QVERIFY2(sinceFinished.elapsed() >= 2800, qPrintable(QString::number(sinceFinished.elapsed())));
+    }
+}
+
+void TestUpdateDialog::russian()
+{
+    QTranslator ru;
+    QVERIFY(ru.load(TestEnv::binaryDir() + "/client/tarvenholm_ru"));
+    QCoreApplication::installTranslator(&ru);
+    prepare("russian", {}, 1, {}, 1);
+    UpdateDialog dialog;
+    QCOMPARE(dialog.windowTitle(), QString("Загрузка TarvenHOLM"));
+    QVERIFY(dialog.findChild<QPlainTextEdit *>("textEdit")->toPlainText().contains("Проверка обновлений..."));
+    QCoreApplication::removeTranslator(&ru);
+}
+
+TARVEN_TEST_MAIN(TestUpdateDialog)
+#include "tst_updatedialog.moc"
