@@ -152,10 +152,13 @@ void UpdateDialog::onStampArrived()
     startDownload(serverUrl(AppConfig::instance()->updateroot, QStringLiteral("update/files.txt")));
 }
 
-void UpdateDialog::keepResponsive()
+bool UpdateDialog::eventsDue() const
 {
-    if (sinceEvents.isValid() && sinceEvents.elapsed() < eventInterval)
-        return;
+    return !sinceEvents.isValid() || sinceEvents.elapsed() >= eventInterval;
+}
+
+void UpdateDialog::processEvents()
+{
     QCoreApplication::processEvents();
     sinceEvents.start();
 }
@@ -175,9 +178,9 @@ void UpdateDialog::onFileListArrived()
     qDebug() << "filelist line count: " << fileLines.size();
     ui->progressBar->setMaximum(fileLines.size() + 1);
     sinceEvents.invalidate();
+    QString lastChecked;
     for (int i = 0; i < fileLines.size(); ++i) {
         const QString &line = fileLines.at(i);
-        ui->progressBar->setValue(i);
         QString name;
         quint32 listed = 0;
         if (!parseFileInfo(line, name, listed)) {
@@ -196,9 +199,17 @@ void UpdateDialog::onFileListArrived()
             pendingLines << line;
             appendLog(tr("Found file to download: %1").arg(name));
         }
-        ui->label->setText(tr("Checking %1").arg(name));
-        keepResponsive();
+        lastChecked = name;
+        // The bar and the label are brought up to date only when the window
+        // gets to repaint anyway: the bar repaints synchronously on each change.
+        if (eventsDue()) {
+            ui->progressBar->setValue(i);
+            ui->label->setText(tr("Checking %1").arg(name));
+            processEvents();
+        }
     }
+    if (!lastChecked.isNull())
+        ui->label->setText(tr("Checking %1").arg(lastChecked));
     ui->progressBar->setMaximum(pendingLines.size() + 1);
     ui->progressBar->setValue(0);
     downloadNextFile();

@@ -41,7 +41,8 @@ private:
     void onFileListArrived();
     void onContentFileArrived();
     bool openDownloaded(class QFile &file);
-    void keepResponsive();
+    bool eventsDue() const;
+    void processEvents();
 
     Ui::UpdateDialog *ui;
     Downloader downloader;
