@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config
           qtbase5-dev libqt5webkit5-dev qttools5-dev qttools5-dev-tools libisal-dev
-          zlib1g-dev nginx-light xvfb xauth xdotool curl fonts-dejavu-core)
+          zlib1g-dev nginx-light xvfb xauth xdotool curl fonts-dejavu-core diffutils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
