@@ -86,9 +86,23 @@ QString ClientProcess::waitForWindow(int timeoutMs)
     return QString();
 }
 
-void ClientProcess::pressReturn(const QString &window)
+void ClientProcess::pressKey(const QString &window, const QString &key)
 {
-    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("key"), QStringLiteral("Return")});
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("key"), key});
+}
+
+QString ClientProcess::waitForTitledWindow(const QString &title, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        const QString ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                     QLatin1Char('^') + title + QLatin1Char('$')});
+        if (!ids.isEmpty())
+            return ids.split(QLatin1Char('\n')).last();
+        QThread::msleep(100);
+    }
+    return QString();
 }
 
 QString ClientProcess::windowName(const QString &window)

@@ -24,7 +24,10 @@ public:
     // Under an X display: the id of a visible window of the client, once one shows.
     QString waitForWindow(int timeoutMs = 20000);
     // Presses Return in that window (answers a message box).
-    static void pressReturn(const QString &window);
+    static void pressReturn(const QString &window) { pressKey(window, QStringLiteral("Return")); }
+    static void pressKey(const QString &window, const QString &key);
+    // A visible window with this title, once one shows.
+    static QString waitForTitledWindow(const QString &title, int timeoutMs = 20000);
     static QString windowName(const QString &window);
 
     static QString executable();

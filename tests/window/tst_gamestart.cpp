@@ -1,0 +1,201 @@
+// The whole program from start to game page: the real executable in a folder of
+// its own with its own HOME, on a virtual X display, against nginx on loopback.
+// The client's default update server is reached through nginx acting as its
+// HTTP proxy, so that a first start needs no settings file and nothing leaves
+// the machine.
+#include "clientprocess.h"
+#include "nginxserver.h"
+#include "testenv.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QScreen>
+#include <QSet>
+#include <QSettings>
+
+class TestGameStart : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void firstStart();
+    void secondStartStampMatches();
+    void serverDown();
+    void trustFileCannotBeWritten();
+
+private:
+    void startClient(ClientProcess &client, bool throughProxy = true);
+    QString trustFile() const { return player + "/home/.macromedia/Flash_Player/#Security/FlashPlayerTrust/tarvenholm.cfg"; }
+
+    NginxServer *server = nullptr;
+    QString published;
+    QString player;
+};
+
+static const char welcomePage[] = R"(<html><head><title>Welcome</title></head>
+<body style="background:#2b0a10;color:#f3e6c8;font-family:sans-serif;margin:24px">
+<h1 style="color:#e8c060">TarvenHOLM</h1><p>The game page, installed by the update.</p>
+<table border="1"><tr><td>forum</td><td>guild</td></tr><tr><td>battle</td><td>mail</td></tr></table>
+</body></html>)";
+
+void TestGameStart::initTestCase()
+{
+    published = TestEnv::root() + "/server";
+    TestEnv::writeFile(published + "/loader.swf", QByteArray("FWS") + QByteArray(5000, 'L'));
+    TestEnv::writeFile(published + "/battle.swf", QByteArray("FWS") + QByteArray(3000, 'B'));
+    TestEnv::writeFile(published + "/maps/castle.swf", QByteArray("FWS") + QByteArray(100, 'C'));
+    TestEnv::writeFile(published + "/welcome.html", welcomePage);
+    QProcess tool;
+    tool.start(TestEnv::binaryDir() + "/tools/tarvenholm-manifest", {published, "500"});
+    QVERIFY(tool.waitForFinished(10000) && tool.exitCode() == 0);
+    server = new NginxServer(published);
+    QVERIFY(server->start());
+
+    player = TestEnv::freshDir("player");
+    QDir().mkpath("home");
+    for (const char *qm : {"tarvenholm_en.qm", "tarvenholm_ru.qm"})
+        QVERIFY(QFile::copy(TestEnv::binaryDir() + "/client/" + qm, qm));
+}
+
+void TestGameStart::cleanupTestCase()
+{
+    delete server;
+}
+
+void TestGameStart::startClient(ClientProcess &client, bool throughProxy)
+{
+    client.environment().insert("QT_QPA_PLATFORM", "xcb");
+    client.environment().insert("LANG", "C.UTF-8");
+    client.environment().remove("LC_ALL");
+    if (throughProxy)
+        client.environment().insert("http_proxy", server->rootUrl());
+    client.start(player, player + "/home");
+}
+
+static void verifyInOrder(const QString &text, const QStringList &lines)
+{
+    int at = 0;
+    for (const QString &line : lines) {
+        const int found = text.indexOf(line, at);
+        QVERIFY2(found >= 0, qPrintable("missing or out of order: " + line + "\n" + text));
+        at = found + line.size();
+    }
+}
+
+void TestGameStart::firstStart()
+{
+    ClientProcess client;
+    startClient(client);
+    const QString gameUrl = QUrl::fromLocalFile(player + "/content/loader.swf").toString();
+    QVERIFY2(client.waitForLine("acceptNavigationRequest:  QUrl(\"" + gameUrl + "\")  ---  5", 30000),
+             qPrintable(client.errorText()));
+    QVERIFY(client.waitForLine("QRect(")); // the window is shown
+    const QString err = client.errorText();
+    client.kill();
+
+    verifyInOrder(err, {"System Language: \"C\"", "System LocaleId:", "intbrowser count= 2", "MyTabWidget",
+                        "Macromedia security path:  \"" + player + "/home/.macromedia/Flash_Player/#Security/\"",
+                        "Trust file:  \"" + trustFile() + "\"", "Content pach:  \"" + player + "/content/\"",
+                        "MyWebPage ctor", "Downloader ctor", "\"Using temporary filename [",
+                        "\"Checking for updates...\"",
+                        "download QUrl(\"http://www.tarvenholm.com/update/stamp.txt\")",
+                        "\"Updater stamp difference: server=500 local=0\"", "filelist line count:  4",
+                        "\"All files downloaded/updated.\"", "\"Update finished.\"",
+                        "acceptNavigationRequest:  QUrl(\"" + gameUrl + "\")  ---  5"});
+
+    QSettings settings(player + "/tarvenholm.ini", QSettings::IniFormat);
+    QCOMPARE(settings.value("lang").toString(), QString("en"));
+    QCOMPARE(settings.value("stamp").toLongLong(), 500);
+    for (const char *name : {"loader.swf", "battle.swf", "maps/castle.swf", "welcome.html"})
+        QCOMPARE(TestEnv::readFile(player + "/content/" + name), TestEnv::readFile(published + "/" + name));
+    // The trust file: exactly the content folder's path, UTF-8, no BOM, no line end.
+    QCOMPARE(TestEnv::readFile(trustFile()), (player + "/content/").toUtf8());
+}
+
+void TestGameStart::secondStartStampMatches()
+{
+    TestEnv::writeFile(trustFile(), "\xEF\xBB\xBF/somewhere/else/\r\n"); // rewritten on every start
+    {
+        QSettings settings(player + "/tarvenholm.ini", QSettings::IniFormat);
+        settings.setValue("urlgame", "./content/welcome.html");
+    }
+    server->clearAccessLog();
+    ClientProcess client;
+    startClient(client);
+    QVERIFY2(client.waitForLine("\"Timestamp match.\"", 20000), qPrintable(client.errorText()));
+    QVERIFY(client.waitForLine("welcome.html\")  ---  5", 10000));
+    QVERIFY(client.waitForLine("QRect("));
+    QCOMPARE(TestEnv::readFile(trustFile()), (player + "/content/").toUtf8());
+    QCOMPARE(server->requestedPaths().size(), 1); // the stamp, nothing else
+
+    // What the player sees: the window with its menus and the game page.
+    QTest::qWait(1500);
+    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    const QString shotPath = TestEnv::root() + "/client.png";
+    shot.save(shotPath);
+    qInfo("screenshot: %s", qPrintable(shotPath));
+    QSet<QRgb> colours;
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < shot.height(); y += 2) {
+        for (int x = 0; x < shot.width(); x += 2) {
+            colours.insert(shot.pixel(x, y));
+            ++counts[shot.pixel(x, y)];
+        }
+    }
+    int dominant = 0;
+    for (int n : counts)
+        dominant = qMax(dominant, n);
+    QVERIFY2(colours.size() > 50, qPrintable(QString::number(colours.size())));
+    QVERIFY(dominant < (shot.width() / 2) * (shot.height() / 2) * 0.9);
+    // The page's own colour fills part of the screen: the game page is there.
+    QVERIFY(counts.value(qRgb(0x2b, 0x0a, 0x10)) > 1000);
+    client.kill();
+}
+
+void TestGameStart::serverDown()
+{
+    {
+        QSettings settings(player + "/tarvenholm.ini", QSettings::IniFormat);
+        settings.setValue("updateroot", QString("http://127.0.0.1:%1/").arg(NginxServer::freePort()));
+        settings.setValue("stamp", 1);
+    }
+    ClientProcess client;
+    startClient(client, false);
+    QVERIFY2(client.waitForLine("\"Could not download file: Connection refused\""), qPrintable(client.errorText()));
+    QVERIFY(!client.errorText().contains("QRect(")); // the window waits for the dialog
+    const QString dialog = ClientProcess::waitForTitledWindow("Loading TarvenHOLM");
+    QVERIFY(!dialog.isEmpty());
+    ClientProcess::pressKey(dialog, "Escape");
+    // The game still loads, and the installed stamp stays.
+    QVERIFY2(client.waitForLine("welcome.html\")  ---  5"), qPrintable(client.errorText()));
+    QVERIFY(client.waitForLine("QRect("));
+    client.kill();
+    QCOMPARE(QSettings(player + "/tarvenholm.ini", QSettings::IniFormat).value("stamp").toLongLong(), 1);
+}
+
+void TestGameStart::trustFileCannotBeWritten()
+{
+    // A file where the Flash Player's folder should be: the trust folder cannot be made.
+    const QString home = TestEnv::root() + "/blocked-home";
+    QDir().mkpath(home);
+    TestEnv::writeFile(home + "/.macromedia", "not a folder");
+    ClientProcess client;
+    client.environment().insert("QT_QPA_PLATFORM", "xcb");
+    client.start(player, home);
+    const QString box = client.waitForWindow();
+    QVERIFY2(!box.isEmpty(), qPrintable(client.errorText()));
+    ClientProcess::pressReturn(box);
+    QVERIFY(client.waitForExit());
+    QCOMPARE(client.exitCode(), 1);
+    const QString err = client.errorText();
+    QVERIFY(err.contains("Trust file:  \"" + home + "/.macromedia/Flash_Player/#Security/FlashPlayerTrust/tarvenholm.cfg\""));
+    QVERIFY(!err.contains("MyWebPage ctor")); // no game tab
+    QVERIFY(!err.contains("Downloader ctor")); // no update
+    QVERIFY(!err.contains("QRect("));          // no window
+}
+
+TARVEN_TEST_MAIN(TestGameStart)
+#include "tst_gamestart.moc"
