@@ -39,7 +39,8 @@ bool MyWebPage::acceptNavigationRequest(QWebFrame *frame, const QNetworkRequest 
     if (url.contains(QLatin1String(forumHostFragment)) || containsAny(url, config->intbrowserKeys)) {
         if (type == NavigationTypeOther)
             return true;
-        theMainWindow->openInNewTab(url);
+        if (theMainWindow)
+            theMainWindow->openInNewTab(url);
         return false;
     }
     if (containsAny(url, config->extbrowser)) {

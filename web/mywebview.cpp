@@ -23,6 +23,8 @@ MyWebView::MyWebView(QWidget *parent)
 
 QWebView *MyWebView::createWindow(QWebPage::WebWindowType)
 {
+    if (!theMainWindow) // the window is going away: no new tabs
+        return nullptr;
     auto *view = new MyWebView;
     theMainWindow->appendTab(view, QString());
     view->show();
@@ -54,13 +56,14 @@ QString MyWebView::labelForTitle(const QString &title, const QString &url)
 void MyWebView::onLoadFinished(bool)
 {
     const QString label = labelForUrl(url().toString());
-    if (!label.isNull())
+    if (!label.isNull() && theMainWindow)
         theMainWindow->setTabLabel(this, label);
 }
 
 void MyWebView::onTitleChanged(QString title)
 {
-    theMainWindow->setTabLabel(this, labelForTitle(title, url().toString()));
+    if (theMainWindow)
+        theMainWindow->setTabLabel(this, labelForTitle(title, url().toString()));
 }
 
 void MyWebView::onStatusBarMessage(QString)

@@ -228,8 +228,8 @@ void TestUpdateDialog::threeOutdatedFiles()
         QCOMPARE(TestEnv::readFile("content/" + it.key()), it.value());
     QCOMPARE(storedStamp(), 20);
     // The downloads count 1, 2, 3 of 4, and the bar is full at the end.
-    QList<QPair<int, int>> downloads = run.progress.mid(run.progress.indexOf(qMakePair(0, 4)));
-    QCOMPARE(downloads, (QList<QPair<int, int>>{{0, 4}, {1, 4}, {2, 4}, {3, 4}, {4, 4}}));
+    QVERIFY(run.progress.size() >= 4);
+    QCOMPARE(run.progress.mid(run.progress.size() - 4), (QList<QPair<int, int>>{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
     // The outdated-file line: name, listed and local checksum, eight hex digits each.
     QVERIFY(lines.contains(QString("\"b.swf\" \"%1\" \"ffffffff\"").arg(fileCrc32(caseDir("three") + "/b.swf"), 8, 16, QChar('0'))));
     QVERIFY(lines.contains("received: "));
