@@ -4,6 +4,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config
           qtbase5-dev libqt5webkit5-dev qttools5-dev qttools5-dev-tools libisal-dev
+          clang-14 libclang-rt-14-dev e2fsprogs
           zlib1g-dev nginx-light xvfb xauth xdotool curl fonts-dejavu-core diffutils)
 missing=()
 for p in "${packages[@]}"; do

@@ -21,6 +21,13 @@ MyWebView::MyWebView(QWidget *parent)
     connect(this, &QWebView::statusBarMessage, this, &MyWebView::onStatusBarMessage);
 }
 
+MyWebView::~MyWebView()
+{
+    // The base view still reports title and load changes while it tears its
+    // page down; by then this part of the object is gone.
+    disconnect(this, nullptr, this, nullptr);
+}
+
 QWebView *MyWebView::createWindow(QWebPage::WebWindowType)
 {
     if (!theMainWindow) // the window is going away: no new tabs

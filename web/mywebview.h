@@ -10,6 +10,7 @@ class MyWebView : public QWebView
     Q_OBJECT
 public:
     explicit MyWebView(QWidget *parent = nullptr);
+    ~MyWebView() override;
 
     // The tab label for a loaded URL, or a null string to keep the current one.
     static QString labelForUrl(const QString &url);
