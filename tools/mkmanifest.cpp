@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -34,7 +35,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: tarvenholm-manifest <content root> [stamp]\n");
         return 2;
     }
-    const QDir root(args.at(1));
+    const QDir root(QFileInfo(args.at(1)).absoluteFilePath());
     if (!root.exists()) {
         std::fprintf(stderr, "no such folder: %s\n", qPrintable(args.at(1)));
         return 2;
@@ -46,7 +47,7 @@ int main(int argc, char *argv[])
     }
 
     QStringList names;
-    QDirIterator it(root.path(), QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    QDirIterator it(root.absolutePath(), QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString name = root.relativeFilePath(it.next());
         if (name.startsWith(QLatin1String("update/")))

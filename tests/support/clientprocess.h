@@ -16,6 +16,7 @@ public:
     bool waitForLine(const QString &text, int timeoutMs = 20000);
     bool waitForExit(int timeoutMs = 20000);
     int exitCode() const { return m_process.exitCode(); }
+    qint64 processId() const { return m_process.processId(); }
     bool running() const { return m_process.state() != QProcess::NotRunning; }
     QString errorText();
     void kill();

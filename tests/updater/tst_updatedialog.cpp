@@ -4,6 +4,7 @@
 #include "faultserver.h"
 #include "nginxserver.h"
 #include "readonly.h"
+#include "smallfs.h"
 #include "testenv.h"
 #include "updater/checksum.h"
 #include "updater/updatedialog.h"
@@ -50,6 +51,12 @@ private slots:
     void closesItselfOrOnOk_data();
     void closesItselfOrOnOk();
     void russian();
+    void fullDisk_data();
+    void fullDisk();
+    void unwritableContent_data();
+    void unwritableContent();
+    void unwritableSettings();
+    void manifestToolWithRelativeRoot();
 
 private:
     struct Run {
@@ -480,6 +487,102 @@ void TestUpdateDialog::russian()
     QCOMPARE(dialog.windowTitle(), QString("Загрузка TarvenHOLM"));
     QVERIFY(dialog.findChild<QPlainTextEdit *>("textEdit")->toPlainText().contains("Проверка обновлений..."));
     QCoreApplication::removeTranslator(&ru);
+}
+
+void TestUpdateDialog::fullDisk_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::newRow("temporary folder full") << "temp";
+    QTest::newRow("content folder full") << "content";
+}
+
+void TestUpdateDialog::fullDisk()
+{
+    QFETCH(QString, where);
+    const QByteArray big(3 << 20, 'F');
+    prepare("full-" + where, {{"big.swf", big}, {"small.swf", "small"}}, 2, {{"big.swf", "old big"}}, 1);
+    const QString mountPoint = where == "temp" ? TestEnv::root() + "/smalltmp" : QDir::currentPath() + "/content";
+    if (where == "content")
+        QFile::remove("content/big.swf");
+    SmallFs smallFs(mountPoint, 1024);
+    if (!smallFs.isMounted())
+        QSKIP("cannot mount a small tmpfs here (needs root); the write failure itself is covered with /dev/full");
+    if (where == "content")
+        TestEnv::writeFile("content/big.swf", "old big");
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    if (where == "temp")
+        qputenv("TMPDIR", mountPoint.toLocal8Bit());
+    const Run run = update();
+    qputenv("TMPDIR", savedTmp);
+    QCOMPARE(storedStamp(), 1);
+    if (where == "temp") {
+        // The download stops when the disk is full; nothing reaches the content folder.
+        QVERIFY2(run.label.startsWith("Could not save file: "), qPrintable(run.log));
+        QVERIFY(run.label.contains("No space left on device"));
+        QCOMPARE(TestEnv::readFile("content/big.swf"), QByteArray("old big"));
+    } else {
+        // The old file was removed to make room; the copy does not fit. The next
+        // start finds the file missing and fetches it again.
+        QCOMPARE(run.label, QString("Could not copy downloaded file to [./content/big.swf]"));
+        QVERIFY(!QFile::exists("content/big.swf"));
+        QCOMPARE(QDir("content").entryList(QDir::Files), QStringList()); // no half-copied leftovers
+    }
+}
+
+void TestUpdateDialog::unwritableContent_data()
+{
+    QTest::addColumn<QString>("locked");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("read-only folder, new file") << "folder" << "Could not copy downloaded file to [./content/new.swf]";
+    QTest::newRow("immutable local file") << "file" << "Could not delete file [./content/a.swf]";
+}
+
+void TestUpdateDialog::unwritableContent()
+{
+    QFETCH(QString, locked);
+    QFETCH(QString, message);
+    if (locked == "folder")
+        prepare("lockfolder", {{"new.swf", "new"}}, 2, {{"keep.swf", "keep"}}, 1);
+    else
+        prepare("lockfile", {{"a.swf", "new"}}, 2, {{"a.swf", "old"}}, 1);
+    const QString target = locked == "folder" ? QString("content") : QString("content/a.swf");
+    if (!makeReadOnly(target))
+        QSKIP("this machine cannot make a file read-only for the user running the tests");
+    const Run run = update();
+    makeWritable(target);
+    QCOMPARE(run.label, message);
+    QCOMPARE(storedStamp(), 1);
+    if (locked == "file")
+        QCOMPARE(TestEnv::readFile("content/a.swf"), QByteArray("old"));
+    else
+        QCOMPARE(QDir("content").entryList(QDir::Files), QStringList({"keep.swf"}));
+}
+
+void TestUpdateDialog::unwritableSettings()
+{
+    prepare("lockini", {{"a.swf", "new"}}, 2, {}, 1);
+    if (!makeReadOnly("tarvenholm.ini"))
+        QSKIP("this machine cannot make a file read-only for the user running the tests");
+    const Run run = update();
+    makeWritable("tarvenholm.ini");
+    // The content is in place; the stamp could not be kept, so the next start checks again.
+    QVERIFY2(run.log.contains("Update finished."), qPrintable(run.log));
+    QCOMPARE(TestEnv::readFile("content/a.swf"), QByteArray("new"));
+    QCOMPARE(TestEnv::readFile("tarvenholm.ini"), QByteArray("[General]\nstamp=1\n"));
+}
+
+void TestUpdateDialog::manifestToolWithRelativeRoot()
+{
+    const QString dir = TestEnv::freshDir("relative");
+    TestEnv::writeFile("site/a.swf", "123456789");
+    TestEnv::writeFile("site/sub/b.swf", "");
+    QProcess tool;
+    tool.setWorkingDirectory(dir);
+    tool.start(TestEnv::binaryDir() + "/tools/tarvenholm-manifest", {"site", "77"});
+    QVERIFY(tool.waitForFinished(10000));
+    QCOMPARE(tool.exitCode(), 0);
+    QCOMPARE(TestEnv::readFile("site/update/files.txt"), QByteArray("a.swf,cbf43926\nsub/b.swf,00000000\n"));
+    QCOMPARE(TestEnv::readFile("site/update/stamp.txt"), QByteArray("77\n"));
 }
 
 TARVEN_TEST_MAIN(TestUpdateDialog)
