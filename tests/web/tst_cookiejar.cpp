@@ -1,3 +1,4 @@
+#include "readonly.h"
 #include "testenv.h"
 #include "web/cookiejar.h"
 
@@ -6,7 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <QNetworkCookie>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QSettings>
+#include <QThread>
 
 class TestCookieJar : public QObject
 {
@@ -25,6 +29,9 @@ private slots:
     void garbageDomainFile_data();
     void garbageDomainFile();
     void deletedCookieComesBack();
+    void unwritableStore_data();
+    void unwritableStore();
+    void killedWhileSaving();
 };
 
 // Lets a test put cookies in exactly as they come, domains included.
@@ -241,6 +248,65 @@ void TestCookieJar::deletedCookieComesBack()
     CookieJar next;
     next.load(site);
     QCOMPARE(next.cookiesForUrl(site).size(), 1);
+}
+
+void TestCookieJar::unwritableStore_data()
+{
+    QTest::addColumn<QString>("locked");
+    QTest::newRow("domain file") << "cookies/example.org";
+    QTest::newRow("folder") << "cookies";
+}
+
+void TestCookieJar::unwritableStore()
+{
+    QFETCH(QString, locked);
+    static int serial = 0;
+    TestEnv::freshDir(QString("locked%1").arg(++serial));
+    const QUrl site("http://example.org/");
+    {
+        CookieJar jar;
+        jar.setCookiesFromUrl(parse("kept=1; Path=/"), site);
+    }
+    const QByteArray before = TestEnv::readFile("cookies/example.org");
+    if (!makeReadOnly(locked))
+        QSKIP("this machine cannot make a file read-only for the user running the tests");
+    {
+        CookieJar jar;
+        jar.load(site);
+        jar.setCookiesFromUrl(parse("lost=2; Path=/"), site);
+    } // the save fails without a word; what was stored stays
+    makeWritable(locked);
+    QCOMPARE(TestEnv::readFile("cookies/example.org"), before);
+    QVERIFY(before.contains("kept=1"));
+}
+
+void TestCookieJar::killedWhileSaving()
+{
+    const QString dir = TestEnv::freshDir("killed");
+    {
+        CookieJar jar;
+        jar.setCookiesFromUrl(parse("login=before; Path=/"), QUrl("http://www.example.org/"));
+    }
+    QRandomGenerator random(99);
+    for (int round = 0; round < 20; ++round) {
+        QProcess saver;
+        saver.setWorkingDirectory(dir);
+        saver.start(TestEnv::binaryDir() + "/tests/cookiesaver", QStringList());
+        QVERIFY(saver.waitForStarted());
+        QThread::msleep(30 + random.bounded(300));
+        saver.kill();
+        saver.waitForFinished();
+        // Whatever moment the kill hit, the domain file reads whole.
+        static int serial = 0;
+        const QString copy = QString("copy%1").arg(++serial); // a fresh name: the settings cache must not answer
+        QVERIFY(QFile::copy("cookies/example.org", copy));
+        QSettings stored(copy, QSettings::IniFormat);
+        QCOMPARE(stored.status(), QSettings::NoError);
+        QCOMPARE(stored.value("login").toByteArray(), QNetworkCookie::parseCookies(stored.value("login").toByteArray()).first().toRawForm());
+        QVERIFY(stored.value("login").toByteArray().startsWith("login=before"));
+        for (const QString &key : stored.allKeys())
+            QCOMPARE(QNetworkCookie::parseCookies(stored.value(key).toByteArray()).size(), 1);
+    }
 }
 
 TARVEN_TEST_MAIN(TestCookieJar)
