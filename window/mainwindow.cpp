@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
+#include <QTabBar>
 #include <QTextStream>
 #include <QTranslator>
 
@@ -172,6 +173,9 @@ bool MainWindow::start()
 
     auto *game = new MyWebView(tabs);
     appendTab(game, config->urlgame);
+    // The game tab never closes, so it offers no close button.
+    tabs->tabBar()->setTabButton(0, QTabBar::LeftSide, nullptr);
+    tabs->tabBar()->setTabButton(0, QTabBar::RightSide, nullptr);
     runUpdate();
     game->load(gameUrl(config->urlgame));
     return true;

@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
+#include <QTabBar>
+#include <QTcpServer>
 #include <QTimer>
 #include <QTranslator>
 #include <QWebView>
@@ -43,6 +45,7 @@ private slots:
     void battleUrl();
     void viewBattle_data();
     void viewBattle();
+    void startSetsUpTheGame();
 
 private:
     QAction *action(const char *name) const { return window->findChild<QAction *>(name); }
@@ -388,6 +391,47 @@ void TestMainWindow::viewBattle()
         QVERIFY2(log.contains(QString("content/battle.swf?%1").arg(entered)), qPrintable(expected));
         QVERIFY(!log.contains("Cookie load for")); // a local file has no host
     }
+}
+
+void TestMainWindow::startSetsUpTheGame()
+{
+    AppConfig *config = AppConfig::instance();
+    const QString page = TestEnv::writeFile("content/start.html", "<html><head><title>Game</title></head></html>");
+    config->urlgame = "./content/start.html";
+    config->updateroot = QString("http://127.0.0.1:%1/").arg([] { QTcpServer s; s.listen(QHostAddress::LocalHost); return s.serverPort(); }());
+    config->width = 640;
+    config->height = 480;
+    // The update cannot reach its server; the player closes the dialog.
+    QString dialogShown;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            dialogShown = modal->objectName();
+            if (modal->findChild<QLabel *>("label")->text().startsWith("Could not download file"))
+                modal->close();
+        }
+    });
+    closer.start(50);
+    MessageLog log;
+    QVERIFY(window->start());
+    closer.stop();
+    QCOMPARE(dialogShown, QString("UpdateDialog"));
+    QCOMPARE(window->size(), QSize(640, 480));
+    QCOMPARE(window->tabWidget()->count(), 1);
+    QCOMPARE(window->tabWidget()->tabText(0), QString("./content/start.html"));
+    QVERIFY(!window->tabWidget()->tabBar()->tabButton(0, QTabBar::RightSide));
+    QVERIFY(!window->tabWidget()->tabBar()->tabButton(0, QTabBar::LeftSide));
+    QTRY_COMPARE(window->tabWidget()->tabText(0), QString("TarvenHOLM"));
+    QVERIFY(log.contains(QUrl::fromLocalFile(page).toString()));
+    // The menu actions and the close buttons work now.
+    window->showFullScreen();
+    action("actionDefault_Size")->trigger();
+    QVERIFY(!window->isFullScreen());
+    window->appendTab(new QLabel, "extra");
+    emit window->tabWidget()->tabCloseRequested(1);
+    QCOMPARE(window->tabWidget()->count(), 1);
+    config->width = 1000;
+    config->height = 900;
 }
 
 TARVEN_TEST_MAIN(TestMainWindow)
