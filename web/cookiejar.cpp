@@ -76,21 +76,16 @@ void CookieJar::load(const QUrl &url)
     setAllCookies(cookies);
 }
 
-// The store holds login sessions: only the user may read it.
-static void makePrivate(const QString &path, QFile::Permissions permissions)
-{
-    QFile::setPermissions(path, permissions);
-}
-
 void CookieJar::save()
 {
     qDebug() << "Cookie save";
     const QList<QNetworkCookie> cookies = allCookies();
     qDebug() << "count=" << cookies.size();
 
+    // The store holds login sessions: only the user may read it.
     const QString dirName = QLatin1String(directory);
     if (!QDir(dirName).exists() && QDir().mkdir(dirName))
-        makePrivate(dirName, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(dirName, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     for (const QNetworkCookie &cookie : cookies) {
         const QString path = domainFilePath(cookie.domain());
@@ -102,6 +97,6 @@ void CookieJar::save()
             QSettings store(path, QSettings::IniFormat);
             store.setValue(QString::fromUtf8(cookie.name()), cookie.toRawForm(QNetworkCookie::Full));
         }
-        makePrivate(path, QFile::ReadOwner | QFile::WriteOwner);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     }
 }
