@@ -39,8 +39,7 @@ bool MyWebPage::acceptNavigationRequest(QWebFrame *frame, const QNetworkRequest 
     if (url.contains(QLatin1String(forumHostFragment)) || containsAny(url, config->intbrowserKeys)) {
         if (type == NavigationTypeOther)
             return true;
-        if (theMainWindow)
-            theMainWindow->openInNewTab(url);
+        theMainWindow->openInNewTab(url);
         return false;
     }
     if (containsAny(url, config->extbrowser)) {

@@ -30,8 +30,6 @@ MyWebView::~MyWebView()
 
 QWebView *MyWebView::createWindow(QWebPage::WebWindowType)
 {
-    if (!theMainWindow) // the window is going away: no new tabs
-        return nullptr;
     auto *view = new MyWebView;
     theMainWindow->appendTab(view, QString());
     view->show();
@@ -63,14 +61,13 @@ QString MyWebView::labelForTitle(const QString &title, const QString &url)
 void MyWebView::onLoadFinished(bool)
 {
     const QString label = labelForUrl(url().toString());
-    if (!label.isNull() && theMainWindow)
+    if (!label.isNull())
         theMainWindow->setTabLabel(this, label);
 }
 
 void MyWebView::onTitleChanged(QString title)
 {
-    if (theMainWindow)
-        theMainWindow->setTabLabel(this, labelForTitle(title, url().toString()));
+    theMainWindow->setTabLabel(this, labelForTitle(title, url().toString()));
 }
 
 void MyWebView::onStatusBarMessage(QString)
