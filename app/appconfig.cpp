@@ -62,7 +62,7 @@ void AppConfig::load()
     // same comma-separated text (read as one text it would be empty, and an
     // empty entry would send every link, the game's own included, outside).
     const QVariant ext = settings.value("extbrowser", "http:,mailto:");
-    extbrowser = splitExtBrowser(ext.type() == QVariant::StringList ? ext.toStringList().join(QLatin1Char(','))
+    extbrowser = splitExtBrowser(ext.typeId() == QMetaType::QStringList ? ext.toStringList().join(QLatin1Char(','))
                                                                     : ext.toString());
     parseIntBrowser(settings.value("intbrowser", defaultIntBrowser()).toStringList());
     email = settings.value("email", "support@tarvenholm.com").toString();

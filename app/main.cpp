@@ -19,6 +19,8 @@ int main(int argc, char *argv[])
 {
     const AppConfig *config = AppConfig::instance();
     QApplication::setStyle(config->style);
+    // The web engine renders with the application's GL contexts.
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 
     QTranslator translatorEn;

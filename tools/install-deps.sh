@@ -3,7 +3,8 @@
 # (Debian 12, run as root). Does nothing when everything is present.
 set -euo pipefail
 packages=(build-essential cmake pkg-config
-          qtbase5-dev libqt5webkit5-dev qttools5-dev qttools5-dev-tools libisal-dev
+          qt6-base-dev qt6-webengine-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
+          libisal-dev
           clang-14 libclang-rt-14-dev e2fsprogs
           zlib1g-dev nginx-light xvfb xauth xdotool curl fonts-dejavu-core diffutils)
 missing=()

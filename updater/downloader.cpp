@@ -44,6 +44,8 @@ void Downloader::download(const QUrl &url, const QString &fileName)
     }
 
     QNetworkRequest request(url);
+    // Redirects are not followed: whatever the server answers is the answer.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     if (downloadCount == 0)
         connect(&manager, &QNetworkAccessManager::finished, this, &Downloader::replyFinished);
     ++downloadCount;

@@ -53,6 +53,7 @@ QString CookieJar::domainFilePath(const QString &domain)
 
 void CookieJar::load(const QUrl &url)
 {
+    m_site = url;
     const QString host = url.host();
     if (host.isEmpty())
         return;

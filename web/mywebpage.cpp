@@ -1,19 +1,28 @@
 #include "web/mywebpage.h"
 
 #include "app/appconfig.h"
+#include "web/mytabwidget.h"
+#include "web/mywebview.h"
+#include "web/tabprofile.h"
 #include "window/mainwindow.h"
 
 #include <QDebug>
 #include <QDesktopServices>
-#include <QNetworkRequest>
+#include <QWebEngineNewWindowRequest>
 
 const char *const MyWebPage::forumHostFragment = "forum.tarvenholm";
 const char *const MyWebPage::blockedHostFragment = "counter.yadro.ru";
 
-MyWebPage::MyWebPage(QObject *parent)
-    : QWebPage(parent)
+MyWebPage::MyWebPage(TabProfile *profile, QObject *parent)
+    : QWebEnginePage(profile, parent)
 {
     qDebug() << "MyWebPage ctor";
+    connect(this, &QWebEnginePage::newWindowRequested, this, &MyWebPage::onNewWindowRequested);
+}
+
+TabProfile *MyWebPage::tabProfile() const
+{
+    return static_cast<TabProfile *>(profile());
 }
 
 static bool containsAny(const QString &text, const QStringList &fragments)
@@ -25,27 +34,99 @@ static bool containsAny(const QString &text, const QStringList &fragments)
     return false;
 }
 
-bool MyWebPage::acceptNavigationRequest(QWebFrame *frame, const QNetworkRequest &request,
-                                        NavigationType type)
+bool MyWebPage::isBlocked(const QString &url)
 {
-    const bool byDefault = QWebPage::acceptNavigationRequest(frame, request, type);
-    qDebug() << "acceptNavigationRequest: " << request.url() << " --- " << int(type);
+    return url.contains(QLatin1String(blockedHostFragment));
+}
 
-    const QString url = request.url().toString();
+MyWebPage::Decision MyWebPage::decide(const QString &url, Navigation navigation)
+{
     const AppConfig *config = AppConfig::instance();
-    if (url.contains(QLatin1String(blockedHostFragment)))
-        return false;
+    if (isBlocked(url))
+        return Blocked;
+    if (url.contains(QLatin1String(forumHostFragment)) || containsAny(url, config->intbrowserKeys))
+        return navigation == Other ? LoadInPlace : OpenInNewTab;
+    if (containsAny(url, config->extbrowser))
+        return OpenOnDesktop;
+    return Default;
+}
 
-    if (url.contains(QLatin1String(forumHostFragment)) || containsAny(url, config->intbrowserKeys)) {
-        if (type == NavigationTypeOther)
-            return true;
-        theMainWindow->openInNewTab(url);
-        return false;
+bool MyWebPage::isGamePage() const
+{
+    const QWebEngineView *view = QWebEngineView::forPage(this);
+    return view && theMainWindow && theMainWindow->tabWidget()->indexOf(const_cast<QWebEngineView *>(view)) == 0;
+}
+
+// The engine reports a script's "location.href = ..." as a link click. A click
+// is a click only when the user has just used the view; otherwise the page
+// navigates by itself, which keeps a self-redirecting forum page in its tab.
+// The game tab is the exception: whatever its page or movie starts toward an
+// internal site opens a tab of its own, so the game is never replaced.
+MyWebPage::Navigation MyWebPage::classify(NavigationType type, bool isMainFrame) const
+{
+    switch (type) {
+    case NavigationTypeTyped:
+        return Other; // the program's own load()
+    case NavigationTypeFormSubmitted:
+        return FormSubmitted;
+    case NavigationTypeBackForward:
+        return BackForward;
+    case NavigationTypeReload:
+        return Reload;
+    case NavigationTypeLinkClicked:
+    case NavigationTypeRedirect:
+    case NavigationTypeOther:
+        break;
     }
-    if (containsAny(url, config->extbrowser)) {
+    const auto *view = qobject_cast<const MyWebView *>(QWebEngineView::forPage(this));
+    if (type == NavigationTypeLinkClicked && view && view->userActedRecently())
+        return LinkClicked;
+    if (isMainFrame && isGamePage())
+        return LinkClicked;
+    return Other;
+}
+
+bool MyWebPage::carryOut(const QUrl &url, Decision decision)
+{
+    switch (decision) {
+    case Blocked:
+        return false;
+    case OpenInNewTab:
+        theMainWindow->openInNewTab(url.toString());
+        return false;
+    case OpenOnDesktop:
         qDebug() << "launch ext browser";
-        QDesktopServices::openUrl(request.url());
+        QDesktopServices::openUrl(url);
         return false;
+    case LoadInPlace:
+    case Default:
+        break;
     }
-    return byDefault;
+    return true;
+}
+
+bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+{
+    const bool byDefault = QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    const Navigation navigation = classify(type, isMainFrame);
+    qDebug() << "acceptNavigationRequest: " << url << " --- " << int(navigation);
+    const Decision decision = decide(url.toString(), navigation);
+    if (!carryOut(url, decision))
+        return false;
+    return decision == LoadInPlace || byDefault;
+}
+
+// target=_blank and window.open(). The URL is known before any tab exists, so
+// a window whose URL goes to the desktop or to a tab of its own leaves no empty
+// tab behind. A window that stays becomes a tab sharing this page's profile.
+void MyWebPage::onNewWindowRequested(QWebEngineNewWindowRequest &request)
+{
+    const QUrl url = request.requestedUrl();
+    qDebug() << "acceptNavigationRequest: " << url << " --- " << int(LinkClicked);
+    if (!carryOut(url, decide(url.toString(), LinkClicked)))
+        return;
+    auto *view = new MyWebView(nullptr, tabProfile());
+    theMainWindow->appendTab(view, QString());
+    view->show();
+    request.openIn(view->page());
 }

@@ -1,39 +1,77 @@
 #include "web/mywebview.h"
 
 #include "web/mywebpage.h"
+#include "web/tabprofile.h"
 #include "window/mainwindow.h"
 
-#include <QWebSettings>
+#include <QChildEvent>
+#include <QWebEngineSettings>
 
-MyWebView::MyWebView(QWidget *parent)
-    : QWebView(parent)
+namespace {
+// A link the user clicked reaches the page's policy well within this time of
+// the click; a script that navigates on its own (a timer, a redirect) does not
+// come with one.
+constexpr qint64 userActionWindow = 1000;
+} // namespace
+
+MyWebView::MyWebView(QWidget *parent, TabProfile *profile)
+    : QWebEngineView(parent)
+    , m_profile(profile ? profile : new TabProfile)
 {
-    setPage(new MyWebPage(this));
+    m_profile->retain();
+    m_page = new MyWebPage(m_profile, this);
+    setPage(m_page);
     setAttribute(Qt::WA_DeleteOnClose);
 
-    QWebSettings *settings = page()->settings();
-    settings->setAttribute(QWebSettings::PluginsEnabled, true);
-    settings->setAttribute(QWebSettings::JavascriptEnabled, true);
-    settings->setAttribute(QWebSettings::JavascriptCanOpenWindows, true);
+    QWebEngineSettings *settings = m_page->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    // Tabs show titles, not icons: no favicon requests.
+    settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
 
-    connect(this, &QWebView::loadFinished, this, &MyWebView::onLoadFinished);
-    connect(this, &QWebView::titleChanged, this, &MyWebView::onTitleChanged);
-    connect(this, &QWebView::statusBarMessage, this, &MyWebView::onStatusBarMessage);
+    connect(this, &QWebEngineView::loadFinished, this, &MyWebView::onLoadFinished);
+    connect(this, &QWebEngineView::titleChanged, this, &MyWebView::onTitleChanged);
+    connect(m_page, &QWebEnginePage::linkHovered, this, &MyWebView::onStatusBarMessage);
 }
 
 MyWebView::~MyWebView()
 {
-    // The base view still reports title and load changes while it tears its
-    // page down; by then this part of the object is gone.
+    // The page reports title and load changes while it goes; the tab is gone by then.
     disconnect(this, nullptr, this, nullptr);
+    disconnect(m_page, nullptr, this, nullptr);
+    // A page must not outlive its profile: unbind it from the view and delete it now.
+    setPage(nullptr);
+    delete m_page;
+    m_profile->release();
 }
 
-QWebView *MyWebView::createWindow(QWebPage::WebWindowType)
+// The engine draws into a child widget that receives the user's input.
+void MyWebView::childEvent(QChildEvent *event)
 {
-    auto *view = new MyWebView;
-    theMainWindow->appendTab(view, QString());
-    view->show();
-    return view;
+    if (event->added() && event->child()->isWidgetType())
+        event->child()->installEventFilter(this);
+    QWebEngineView::childEvent(event);
+}
+
+bool MyWebView::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyPress:
+    case QEvent::TouchBegin:
+        lastInput.start();
+        break;
+    default:
+        break;
+    }
+    return QWebEngineView::eventFilter(watched, event);
+}
+
+bool MyWebView::userActedRecently() const
+{
+    return lastInput.isValid() && lastInput.elapsed() < userActionWindow;
 }
 
 QString MyWebView::labelForUrl(const QString &url)

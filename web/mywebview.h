@@ -1,16 +1,29 @@
 #ifndef MYWEBVIEW_H
 #define MYWEBVIEW_H
 
-#include <QWebView>
+#include <QElapsedTimer>
+#include <QWebEngineView>
 
-// One tab's web view. Labels its tab from the page title and URL, and turns
-// the windows its pages open into new tabs.
-class MyWebView : public QWebView
+class MyWebPage;
+class TabProfile;
+
+// One tab's web view. Labels its tab from the page title and URL; the windows
+// its pages open become tabs of their own (MyWebPage).
+class MyWebView : public QWebEngineView
 {
     Q_OBJECT
 public:
-    explicit MyWebView(QWidget *parent = nullptr);
+    // Without a profile the view gets one of its own whose cookies stay in
+    // memory; a window opened by a page shares its opener's.
+    explicit MyWebView(QWidget *parent = nullptr, TabProfile *profile = nullptr);
     ~MyWebView() override;
+
+    MyWebPage *webPage() const { return m_page; }
+    TabProfile *tabProfile() const { return m_profile; }
+
+    // Whether the user has just clicked or typed in the view: what tells a link
+    // the user followed from one a script followed.
+    bool userActedRecently() const;
 
     // The tab label for a loaded URL, or a null string to keep the current one.
     static QString labelForUrl(const QString &url);
@@ -22,7 +35,13 @@ public slots:
     void onStatusBarMessage(QString text);
 
 protected:
-    QWebView *createWindow(QWebPage::WebWindowType type) override;
+    void childEvent(QChildEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    TabProfile *m_profile;
+    MyWebPage *m_page;
+    QElapsedTimer lastInput;
 };
 
 #endif // MYWEBVIEW_H

@@ -30,21 +30,7 @@ QString trustFilePath(const QString &securityFolder)
     return securityFolder + QStringLiteral("FlashPlayerTrust/tarvenholm.cfg");
 }
 
-#if QT_DEPRECATED_SINCE(5, 9)
-QT_WARNING_PUSH
-QT_WARNING_DISABLE_DEPRECATED
-bool isSupportedWindowsVersion(QSysInfo::WinVersion version)
+bool isSupportedWindowsVersion(const QOperatingSystemVersion &version)
 {
-    switch (version) {
-    case QSysInfo::WV_2000:
-    case QSysInfo::WV_XP:
-    case QSysInfo::WV_2003:
-    case QSysInfo::WV_VISTA:
-    case QSysInfo::WV_WINDOWS7:
-        return true;
-    default:
-        return false;
-    }
+    return version.type() == QOperatingSystemVersion::Windows && version >= QOperatingSystemVersion::Windows7;
 }
-QT_WARNING_POP
-#endif

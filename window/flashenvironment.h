@@ -1,8 +1,8 @@
 #ifndef FLASHENVIRONMENT_H
 #define FLASHENVIRONMENT_H
 
+#include <QOperatingSystemVersion>
 #include <QString>
-#include <QSysInfo>
 
 // The user's application-data folder (that of Qt's user-scope INI settings), ending in "/".
 QString userDataPath();
@@ -12,12 +12,8 @@ QString flashSecurityPath();
 QString trustedContentPath();
 QString trustFilePath(const QString &securityFolder);
 
-#if QT_DEPRECATED_SINCE(5, 9)
-QT_WARNING_PUSH
-QT_WARNING_DISABLE_DEPRECATED
-// Windows versions on which the Flash Player keeps its security folder where we expect it.
-bool isSupportedWindowsVersion(QSysInfo::WinVersion version);
-QT_WARNING_POP
-#endif
+// Windows versions on which the Flash Player keeps its security folder where we
+// expect it: Windows 7 and every later one.
+bool isSupportedWindowsVersion(const QOperatingSystemVersion &version);
 
 #endif // FLASHENVIRONMENT_H

@@ -2,11 +2,9 @@
 
 #include "window/flashenvironment.h"
 
-QT_WARNING_DISABLE_DEPRECATED
-
 QString FlashPlatform::securityFolder()
 {
-    if (!isSupportedWindowsVersion(QSysInfo::windowsVersion()))
+    if (!isSupportedWindowsVersion(QOperatingSystemVersion::current()))
         return QString();
     return QStringLiteral("%1Macromedia/Flash Player/#Security/").arg(userDataPath());
 }

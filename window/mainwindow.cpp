@@ -6,6 +6,7 @@
 #include "web/cookiejar.h"
 #include "web/mytabwidget.h"
 #include "web/mywebview.h"
+#include "web/tabprofile.h"
 #include "window/flashenvironment.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QTabBar>
 #include <QTextStream>
 #include <QTranslator>
+#include <QWebEngineView>
 
 MainWindow *theMainWindow = nullptr;
 
@@ -49,8 +51,7 @@ void MainWindow::fillFavorites()
 {
     const QStringList &titles = AppConfig::instance()->intbrowserTitles;
     for (int i = 0; i < titles.size(); ++i) {
-        QAction *action = ui->menuLinks->addAction(titles.at(i), this, &MainWindow::doIntBrowser,
-                                                   QKeySequence());
+        QAction *action = ui->menuLinks->addAction(titles.at(i), QKeySequence(), this, &MainWindow::doIntBrowser);
         action->setData(i);
     }
 }
@@ -122,8 +123,7 @@ bool MainWindow::writeTrustFile()
         startFailure(tr("Could not get access to file: %1").arg(trustFile));
         return false;
     }
-    QTextStream stream(&file);
-    stream.setCodec("UTF-8");
+    QTextStream stream(&file); // UTF-8
     stream << contentPath;
     stream.flush();
     const bool failed = file.error() != QFileDevice::NoError;
@@ -189,9 +189,9 @@ void MainWindow::runUpdate()
 
 // --- tabs -----------------------------------------------------------------
 
-QWebView *MainWindow::currentView() const
+QWebEngineView *MainWindow::currentView() const
 {
-    return qobject_cast<QWebView *>(tabs->currentWidget());
+    return qobject_cast<QWebEngineView *>(tabs->currentWidget());
 }
 
 void MainWindow::appendTab(QWidget *widget, const QString &label)
@@ -202,17 +202,17 @@ void MainWindow::appendTab(QWidget *widget, const QString &label)
 
 void MainWindow::openInNewTab(const QString &text)
 {
-    auto *view = new MyWebView;
-    appendTab(view, QString());
-    view->show();
+    // The jar's cookies reach the tab's own profile before the first request.
     const QUrl url(text, QUrl::TolerantMode);
     auto *jar = new CookieJar;
     jar->load(url);
-    view->page()->networkAccessManager()->setCookieJar(jar);
+    auto *view = new MyWebView(nullptr, new TabProfile(jar));
+    appendTab(view, QString());
+    view->show();
     view->load(url);
 }
 
-void MainWindow::setTabLabel(QWebView *view, const QString &label)
+void MainWindow::setTabLabel(QWebEngineView *view, const QString &label)
 {
     const int index = tabs->indexOf(view);
     if (index < 0) {
@@ -263,7 +263,7 @@ void MainWindow::defaultSize()
 
 void MainWindow::refresh()
 {
-    if (QWebView *view = currentView())
+    if (QWebEngineView *view = currentView())
         view->reload();
 }
 

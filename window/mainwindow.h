@@ -6,7 +6,7 @@
 
 class MyTabWidget;
 class QTranslator;
-class QWebView;
+class QWebEngineView;
 
 namespace Ui {
 class MainWindow;
@@ -26,11 +26,11 @@ public:
     bool start();
 
     void applyLanguage();
-    QWebView *currentView() const;
+    QWebEngineView *currentView() const;
 
     void appendTab(QWidget *widget, const QString &label);
     void openInNewTab(const QString &url);
-    void setTabLabel(QWebView *view, const QString &label);
+    void setTabLabel(QWebEngineView *view, const QString &label);
 
     MyTabWidget *tabWidget() const { return tabs; }
 
