@@ -21,6 +21,7 @@ QString binaryDir();                 // the build folder (for the client and too
     int main(int argc, char *argv[])                                   \
     {                                                                  \
         TestEnv::init(#TestObject);                                    \
+        QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);        \
         QApplication app(argc, argv);                                  \
         TestObject tc;                                                 \
         QTEST_SET_MAIN_SOURCE_PATH                                     \

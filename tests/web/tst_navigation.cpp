@@ -1,5 +1,6 @@
-// The navigation policy and the web tabs, driven through real QtWebKit pages:
-// links clicked and forms submitted inside the page, window.open, iframes.
+// The navigation policy and the web tabs, driven through real web pages: links
+// clicked with the mouse or by scripts, forms submitted inside the page,
+// window.open, iframes, scripts that navigate by themselves.
 #include "app/appconfig.h"
 #include "desktopcatcher.h"
 #include "nginxserver.h"
@@ -8,13 +9,12 @@
 #include "web/mytabwidget.h"
 #include "web/mywebpage.h"
 #include "web/mywebview.h"
+#include "web/tabprofile.h"
+#include "webtest.h"
 #include "window/mainwindow.h"
 
 #include <QApplication>
-#include <QNetworkAccessManager>
 #include <QSignalSpy>
-#include <QWebElement>
-#include <QWebFrame>
 
 class TestNavigation : public QObject
 {
@@ -27,6 +27,9 @@ private slots:
     void fromGamePage_data();
     void fromGamePage();
     void forumLinkInsideForumTab();
+    void selfRedirectingForumStaysOneTab_data();
+    void selfRedirectingForumStaysOneTab();
+    void blockedHostGetsNoRequest();
     void iframesAreDecidedAlike();
     void reloadOfInternalPageOpensTab();
     void emptyExtbrowserEntrySendsEverythingOut();
@@ -38,7 +41,7 @@ private slots:
 
 private:
     MyWebView *view(int index) const { return qobject_cast<MyWebView *>(window->tabWidget()->widget(index)); }
-    bool loadInto(MyWebView *target, const QUrl &url);
+    bool loadInto(MyWebView *target, const QUrl &url) { return WebTest::load(target, url); }
     QString site(const QString &path) const { return server->rootUrl() + path; }
 
     NginxServer *server = nullptr;
@@ -55,6 +58,7 @@ static const char gamePage[] = R"(<html><head><title>Game</title>
 <a id="mail" href="mailto:support@example.org">mail</a>
 <a id="blocked" href="%1count?site=counter.yadro.ru">counter</a>
 <a id="blank" target="_blank" href="popup.html">popup</a>
+<a id="blankforum" target="_blank" href="%1forum.tarvenholm/index.html">forum in a new window</a>
 <a id="local" href="second.html">second</a>
 <a id="partner" href="%1guild/index.html">guild</a>
 <form id="getform" action="%1guild/search.html" method="get"><input name="q" value="sword"></form>
@@ -68,6 +72,13 @@ void TestNavigation::initTestCase()
                        "<html><head><title>Forum</title></head><body>"
                        "<a id=\"again\" href=\"/forum.tarvenholm/topic.html\">topic</a></body></html>");
     TestEnv::writeFile(docroot + "/forum.tarvenholm/topic.html", "<html><head><title>Topic</title></head></html>");
+    TestEnv::writeFile(docroot + "/forum.tarvenholm/timer.html",
+                       "<html><body><script>setTimeout(function() { location.href = 'topic.html'; }, 300);</script>"
+                       "</body></html>");
+    TestEnv::writeFile(docroot + "/forum.tarvenholm/onload.html",
+                       "<html><body onload=\"location.replace('topic.html')\"></body></html>");
+    TestEnv::writeFile(docroot + "/forum.tarvenholm/refresh.html",
+                       "<html><head><meta http-equiv=\"refresh\" content=\"0; url=topic.html\"></head></html>");
     TestEnv::writeFile(docroot + "/guild/index.html", "<html><head><title>Guild</title></head></html>");
     TestEnv::writeFile(docroot + "/guild/search.html", "<html><head><title>Search</title></head></html>");
     TestEnv::writeFile(docroot + "/guild/post.html", "<html><head><title>Post</title></head></html>");
@@ -94,13 +105,6 @@ void TestNavigation::initTestCase()
 void TestNavigation::cleanupTestCase()
 {
     delete server;
-}
-
-bool TestNavigation::loadInto(MyWebView *target, const QUrl &url)
-{
-    QSignalSpy finished(target, &QWebView::loadFinished);
-    target->load(url);
-    return finished.wait(10000);
 }
 
 void TestNavigation::init()
@@ -132,14 +136,18 @@ void TestNavigation::fromGamePage_data()
     QTest::addColumn<QString>("external"); // what reaches the desktop handler
     QTest::addColumn<QString>("gameTitle"); // the game page afterwards
 
-    QTest::newRow("forum link") << "click forum" << 0 << "Forum" << "" << "Game";
-    QTest::newRow("partner link") << "document.getElementById('partner').click()" << 0 << "Guild" << "" << "Game";
-    QTest::newRow("outside link") << "document.getElementById('outside').click()" << 0 << "" << "outside.html" << "Game";
-    QTest::newRow("mail link") << "document.getElementById('mail').click()" << 0 << "" << "mailto:support@example.org" << "Game";
-    QTest::newRow("blocked link") << "document.getElementById('blocked').click()" << 0 << "" << "" << "Game";
-    QTest::newRow("local link in place") << "document.getElementById('local').click()" << 0 << "" << "" << "Second";
-    QTest::newRow("target blank") << "document.getElementById('blank').click()" << 0 << "Popup" << "" << "Game";
-    QTest::newRow("window.open") << "pop()" << 5 << "Popup" << "" << "Game";
+    // "#id": a mouse click on that element; anything else is run as a script in the page.
+    QTest::newRow("forum link") << "#forum" << 0 << "Forum" << "" << "Game";
+    QTest::newRow("partner link") << "#partner" << 0 << "Guild" << "" << "Game";
+    QTest::newRow("outside link") << "#outside" << 0 << "" << "outside.html" << "Game";
+    QTest::newRow("mail link") << "#mail" << 0 << "" << "mailto:support@example.org" << "Game";
+    QTest::newRow("blocked link") << "#blocked" << 0 << "" << "" << "Game";
+    QTest::newRow("local link in place") << "#local" << 0 << "" << "" << "Second";
+    QTest::newRow("target blank") << "#blank" << 0 << "Popup" << "" << "Game";
+    QTest::newRow("window.open") << "pop()" << 0 << "Popup" << "" << "Game";
+    QTest::newRow("target blank to the forum") << "#blankforum" << 0 << "Forum" << "" << "Game";
+    QTest::newRow("script to the forum") << "location.href = document.getElementById('forum').href" << 0 << "Forum"
+                                         << "" << "Game";
     QTest::newRow("form get") << "document.getElementById('getform').submit()" << 1 << "Search" << "" << "Game";
     QTest::newRow("form post") << "document.getElementById('postform').submit()" << 1 << "Post" << "" << "Game";
 }
@@ -153,25 +161,25 @@ void TestNavigation::fromGamePage()
     QFETCH(QString, gameTitle);
 
     MessageLog log;
-    if (script == "click forum") {
-        // A real mouse click on the link.
-        const QWebElement link = game->page()->mainFrame()->findFirstElement("#forum");
-        QTest::mouseClick(game, Qt::LeftButton, Qt::NoModifier, link.geometry().center());
-    } else {
-        game->page()->mainFrame()->evaluateJavaScript(script);
-    }
+    if (script.startsWith('#'))
+        QVERIFY(WebTest::click(game, script));
+    else
+        WebTest::runJs(game, script);
 
     if (!newTab.isEmpty()) {
         QTRY_COMPARE(window->tabWidget()->count(), 2);
         QCOMPARE(window->tabWidget()->currentIndex(), 1);
         QTRY_COMPARE(view(1)->title(), newTab);
         QTRY_COMPARE(window->tabWidget()->tabText(1), newTab);
+        QTest::qWait(300);
+        QCOMPARE(window->tabWidget()->count(), 2); // one tab per new window, none left empty
+        // Forum and partner pages get a tab of their own that keeps its cookies.
+        QCOMPARE(view(1)->tabProfile()->cookieJar() != nullptr, newTab == "Forum" || newTab == "Guild" || newTab == "Search" || newTab == "Post");
     } else {
         QTest::qWait(300);
         QCOMPARE(window->tabWidget()->count(), 1);
     }
-    if (type != 5)
-        QVERIFY2(log.contains(QString("  ---  %1").arg(type)), qPrintable(log.lines().join('\n')));
+    QVERIFY2(log.contains(QString("  ---  %1").arg(type)), qPrintable(log.lines().join('\n')));
     if (external.isEmpty()) {
         QVERIFY(desktop->urls.isEmpty());
         QVERIFY(!log.contains("launch ext browser"));
@@ -200,12 +208,53 @@ void TestNavigation::forumLinkInsideForumTab()
     window->doOpenForum();
     QTRY_COMPARE(view(1)->title(), QString("Forum"));
     MessageLog log;
-    view(1)->page()->mainFrame()->evaluateJavaScript("document.getElementById('again').click()");
+    QVERIFY(WebTest::click(view(1), "#again"));
     QTRY_COMPARE(window->tabWidget()->count(), 3);
     QTRY_COMPARE(view(2)->title(), QString("Topic"));
     QCOMPARE(view(1)->title(), QString("Forum"));
     QVERIFY(log.contains("  ---  0"));
     QVERIFY(log.contains("  ---  5"));
+}
+
+void TestNavigation::selfRedirectingForumStaysOneTab_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::newRow("timer") << "timer.html";
+    QTest::newRow("on load") << "onload.html";
+    QTest::newRow("meta refresh") << "refresh.html";
+}
+
+// The engine reports a script's navigation as a link click; a page that moves
+// on by itself must stay in its tab, not open one tab after another.
+void TestNavigation::selfRedirectingForumStaysOneTab()
+{
+    QFETCH(QString, page);
+    window->openInNewTab(site("forum.tarvenholm/" + page));
+    QTRY_COMPARE(view(1)->title(), QString("Topic"));
+    QTest::qWait(500);
+    QCOMPARE(window->tabWidget()->count(), 2);
+}
+
+void TestNavigation::blockedHostGetsNoRequest()
+{
+    const QString blocked = site("count?%1=counter.yadro.ru");
+    TestEnv::writeFile(pages + "/counters.html",
+                       QString("<html><head><title>Counters</title><script src=\"%1\"></script></head><body>"
+                               "<img src=\"%2\"><iframe src=\"%3\"></iframe><script>"
+                               "fetch('%4').catch(function() {});"
+                               "var x = new XMLHttpRequest(); x.open('GET', '%5'); x.send();"
+                               "navigator.sendBeacon('%6');"
+                               "setTimeout(function() { fetch('%7'); }, 300);"
+                               "</script></body></html>")
+                           .arg(blocked.arg("script"), blocked.arg("img"), blocked.arg("frame"), blocked.arg("fetch"),
+                                blocked.arg("xhr"), blocked.arg("beacon"), site("outside.html?done"))
+                           .toUtf8());
+    QVERIFY(loadInto(game, QUrl::fromLocalFile(pages + "/counters.html")));
+    // The page's last request, sent after the others, reached the server.
+    QTRY_VERIFY(server->requestedPaths().contains("/outside.html?done"));
+    QVERIFY2(!server->accessLog().contains("count"), server->accessLog().constData());
+    QCOMPARE(window->tabWidget()->count(), 1);
+    QVERIFY(desktop->urls.isEmpty());
 }
 
 void TestNavigation::iframesAreDecidedAlike()
@@ -272,7 +321,8 @@ void TestNavigation::tabLabels_data()
     QTest::newRow("51 characters cut") << "t51.html" << fifty + "y" << fifty + "...";
     QTest::newRow("battle after load") << "battle.html?777" << "Replay" << "Battle : 777";
     QTest::newRow("hero after load") << "hero.html" << "Hero" << "Hero Info";
-    QTest::newRow("no title") << "untitled.html" << "" << "";
+    // Without a title the engine names the page by its URL: a local file by its name.
+    QTest::newRow("no title") << "untitled.html" << "" << "untitled.html";
 }
 
 void TestNavigation::tabLabels()
@@ -286,7 +336,7 @@ void TestNavigation::tabLabels()
     url.setQuery(file.section('?', 1));
     window->openInNewTab(url.toString());
     QTRY_VERIFY(!view(1)->url().isEmpty());
-    QTRY_COMPARE(window->tabWidget()->tabText(1), label.isEmpty() && title.isEmpty() ? view(1)->url().toString() : label);
+    QTRY_COMPARE(window->tabWidget()->tabText(1), label);
     // The game tab keeps its name whatever it shows.
     QVERIFY(loadInto(game, url));
     QCOMPARE(window->tabWidget()->tabText(0), QString("TarvenHOLM"));
@@ -294,14 +344,13 @@ void TestNavigation::tabLabels()
 
 void TestNavigation::closingTabsFreesEverything()
 {
-    struct Tab { QPointer<QObject> view, page, manager, jar; };
+    struct Tab { QPointer<QObject> view, page, profile, jar; };
     QList<Tab> opened;
     for (int i = 0; i < 5; ++i) {
         window->openInNewTab(QUrl::fromLocalFile(pages + "/second.html").toString());
         MyWebView *v = view(window->tabWidget()->count() - 1);
-        QNetworkAccessManager *manager = v->page()->networkAccessManager();
-        QVERIFY(qobject_cast<CookieJar *>(manager->cookieJar()));
-        opened << Tab{v, v->page(), manager, manager->cookieJar()};
+        QVERIFY(v->tabProfile()->cookieJar());
+        opened << Tab{v, v->page(), v->tabProfile(), v->tabProfile()->cookieJar()};
     }
     QTRY_COMPARE(view(5)->title(), QString("Second"));
     window->doCloseTabs();
@@ -309,7 +358,7 @@ void TestNavigation::closingTabsFreesEverything()
     for (const Tab &tab : opened) {
         QVERIFY(tab.view.isNull());
         QVERIFY(tab.page.isNull());
-        QVERIFY(tab.manager.isNull());
+        QVERIFY(tab.profile.isNull());
         QVERIFY(tab.jar.isNull());
     }
     QCOMPARE(window->tabWidget()->count(), 1);

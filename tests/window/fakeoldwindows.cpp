@@ -3,11 +3,9 @@
 #include "window/flashenvironment.h"
 #include "window/flashplatform.h"
 
-QT_WARNING_DISABLE_DEPRECATED
-
 QString FlashPlatform::securityFolder()
 {
-    if (!isSupportedWindowsVersion(QSysInfo::WV_NT))
+    if (!isSupportedWindowsVersion(QOperatingSystemVersion(QOperatingSystemVersion::Windows, 4, 0)))
         return QString();
     return QStringLiteral("%1Macromedia/Flash Player/#Security/").arg(userDataPath());
 }

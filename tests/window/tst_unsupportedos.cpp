@@ -10,8 +10,6 @@
 #include <QMessageBox>
 #include <QTimer>
 
-QT_WARNING_DISABLE_DEPRECATED
-
 class TestUnsupportedOs : public QObject
 {
     Q_OBJECT
@@ -24,25 +22,29 @@ private slots:
 
 void TestUnsupportedOs::windowsVersions_data()
 {
-    QTest::addColumn<int>("version");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("major");
+    QTest::addColumn<int>("minor");
     QTest::addColumn<bool>("supported");
-    QTest::newRow("NT 4") << int(QSysInfo::WV_NT) << false;
-    QTest::newRow("2000") << int(QSysInfo::WV_2000) << true;
-    QTest::newRow("XP") << int(QSysInfo::WV_XP) << true;
-    QTest::newRow("2003") << int(QSysInfo::WV_2003) << true;
-    QTest::newRow("Vista") << int(QSysInfo::WV_VISTA) << true;
-    QTest::newRow("7") << int(QSysInfo::WV_WINDOWS7) << true;
-    QTest::newRow("8") << int(QSysInfo::WV_WINDOWS8) << false;
-    QTest::newRow("10") << int(QSysInfo::WV_WINDOWS10) << false;
-    QTest::newRow("98") << int(QSysInfo::WV_98) << false;
-    QTest::newRow("none") << int(QSysInfo::WV_None) << false;
+    const int windows = QOperatingSystemVersion::Windows;
+    QTest::newRow("NT 4") << windows << 4 << 0 << false;
+    QTest::newRow("XP") << windows << 5 << 1 << false;
+    QTest::newRow("Vista") << windows << 6 << 0 << false;
+    QTest::newRow("7") << windows << 6 << 1 << true;
+    QTest::newRow("8") << windows << 6 << 2 << true;
+    QTest::newRow("10") << windows << 10 << 0 << true;
+    QTest::newRow("macOS") << int(QOperatingSystemVersion::MacOS) << 13 << 0 << false;
+    QTest::newRow("unknown") << int(QOperatingSystemVersion::Unknown) << 0 << 0 << false;
 }
 
 void TestUnsupportedOs::windowsVersions()
 {
-    QFETCH(int, version);
+    QFETCH(int, type);
+    QFETCH(int, major);
+    QFETCH(int, minor);
     QFETCH(bool, supported);
-    QCOMPARE(isSupportedWindowsVersion(QSysInfo::WinVersion(version)), supported);
+    const QOperatingSystemVersion version(QOperatingSystemVersion::OSType(type), major, minor);
+    QCOMPARE(isSupportedWindowsVersion(version), supported);
 }
 
 void TestUnsupportedOs::userDataPath()
