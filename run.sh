@@ -55,6 +55,13 @@ intbrowser="Guild Hall:guild@${root}guild/index.html"
 INI
 cp build/client/tarvenholm_en.qm build/client/tarvenholm_ru.qm "$work/"
 
+# The web engine will not run as root with its sandbox on. A player never runs
+# the client as root; this demo often does (a fresh machine set up as root), so
+# only this run does without the sandbox.
+if [ "$(id -u)" = 0 ]; then
+    export QTWEBENGINE_DISABLE_SANDBOX=1
+fi
+
 cd "$work"
 status=0
 if [ -n "${DISPLAY:-}" ]; then
