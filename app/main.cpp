@@ -1,4 +1,5 @@
 #include "app/appconfig.h"
+#include "web/clientscheme.h"
 #include "window/mainwindow.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@ int main(int argc, char *argv[])
     QApplication::setStyle(config->style);
     // The web engine renders with the application's GL contexts.
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    ClientScheme::registerScheme();
     QApplication app(argc, argv);
 
     QTranslator translatorEn;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, whatever of the build and test dependencies is missing
-# (Debian 12, run as root). Does nothing when everything is present.
+# (Debian 12, run as root), and the Flash Player emulator Ruffle with npm at the
+# version resources/ruffle/package-lock.json pins (npm checks its integrity
+# hash). Does nothing when everything is present.
 set -euo pipefail
 packages=(build-essential cmake pkg-config
           qt6-base-dev qt6-webengine-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
@@ -15,4 +17,18 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# npm comes with Node.js on some machines; Debian's package otherwise.
+if ! command -v npm >/dev/null 2>&1; then
+    echo "Installing: npm"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends npm >/dev/null
+fi
+ruffle=$(dirname "$0")/../resources/ruffle
+wanted=$(sed -n 's/.*"@ruffle-rs\/ruffle": "\(.*\)".*/\1/p' "$ruffle/package.json")
+installed=$(sed -n 's/.*"version": *"\([^"]*\)".*/\1/p' "$ruffle/node_modules/@ruffle-rs/ruffle/package.json" 2>/dev/null || true)
+if [ "$installed" != "$wanted" ]; then
+    echo "Installing: Ruffle $wanted (npm)"
+    npm ci --prefix "$ruffle" --ignore-scripts --no-audit --no-fund --loglevel=error >/dev/null
 fi

@@ -1,7 +1,9 @@
 #include "web/mywebpage.h"
 
 #include "app/appconfig.h"
+#include "web/movieplayer.h"
 #include "web/mytabwidget.h"
+#include "web/clientscheme.h"
 #include "web/mywebview.h"
 #include "web/tabprofile.h"
 #include "window/mainwindow.h"
@@ -107,13 +109,54 @@ bool MyWebPage::carryOut(const QUrl &url, Decision decision)
 
 bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
+    // The player page of a movie already decided on.
+    if (playerPending && isMainFrame && url.scheme() == QLatin1String("data")) {
+        playerPending = false;
+        return true;
+    }
     const bool byDefault = QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
     const Navigation navigation = classify(type, isMainFrame);
     qDebug() << "acceptNavigationRequest: " << url << " --- " << int(navigation);
     const Decision decision = decide(url.toString(), navigation);
     if (!carryOut(url, decision))
         return false;
+    // The engine would offer a movie as a download: it plays in the player page,
+    // which keeps the movie's URL as its own.
+    if (isMainFrame && MoviePlayer::isMovie(url)) {
+        QMetaObject::invokeMethod(this, [this, url] { showMovie(url); }, Qt::QueuedConnection);
+        return false;
+    }
     return decision == LoadInPlace || byDefault;
+}
+
+void MyWebPage::showMovie(const QUrl &url)
+{
+    playerPending = true;
+    setHtml(MoviePlayer::page(url), url);
+}
+
+void MyWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
+                                         int lineNumber, const QString &sourceId)
+{
+    if (message == QLatin1String(MoviePlayer::playingMessage)) {
+        qDebug() << "Movie playing: " << url();
+        return;
+    }
+    // Ruffle reports what goes wrong with a movie on the console, errors of its
+    // core marked "ERROR" among styling arguments. It also reports the faster
+    // renderers it could not use; it falls back to one that works.
+    if (sourceId.startsWith(QLatin1String(ClientScheme::name) + QLatin1Char(':'))) {
+        QString text = message;
+        text.remove(QLatin1String("%c"));
+        const int styles = text.indexOf(QLatin1String(" color: "));
+        if (styles >= 0)
+            text.truncate(styles);
+        const bool error = level == ErrorMessageLevel || text.startsWith(QLatin1String("ERROR"));
+        if (error && !text.contains(QLatin1String("renderer"), Qt::CaseInsensitive))
+            qDebug() << "Movie error: " << text.trimmed();
+        return;
+    }
+    QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceId);
 }
 
 // target=_blank and window.open(). The URL is known before any tab exists, so

@@ -38,6 +38,8 @@ public:
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int lineNumber,
+                                  const QString &sourceId) override;
 
 private:
     Navigation classify(NavigationType type, bool isMainFrame) const;
@@ -45,6 +47,9 @@ private:
     // Opens the URL where the decision sends it; true when it stays with this page.
     static bool carryOut(const QUrl &url, Decision decision);
     void onNewWindowRequested(QWebEngineNewWindowRequest &request);
+    void showMovie(const QUrl &url);
+
+    bool playerPending = false; // the player page for a movie is on its way
 };
 
 #endif // MYWEBPAGE_H

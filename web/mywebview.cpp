@@ -27,6 +27,8 @@ MyWebView::MyWebView(QWidget *parent, TabProfile *profile)
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    // Movies start with their sound, as they did in the Flash Player.
+    settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
     // Tabs show titles, not icons: no favicon requests.
     settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
 

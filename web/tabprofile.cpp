@@ -1,15 +1,20 @@
 #include "web/tabprofile.h"
 
-#include "web/blockedhostinterceptor.h"
 #include "web/cookiejar.h"
+#include "web/movieplayer.h"
+#include "web/requestfilter.h"
+#include "web/clientscheme.h"
 
 #include <QNetworkCookie>
 #include <QWebEngineCookieStore>
+#include <QWebEngineScriptCollection>
 
 TabProfile::TabProfile(CookieJar *jar)
     : jar(jar)
 {
-    setUrlRequestInterceptor(new BlockedHostInterceptor(this));
+    setUrlRequestInterceptor(new RequestFilter(this));
+    installUrlSchemeHandler(ClientScheme::name, new ClientScheme(this));
+    scripts()->insert(MoviePlayer::script());
     if (!jar)
         return;
     jar->setParent(this);

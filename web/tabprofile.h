@@ -7,7 +7,8 @@ class CookieJar;
 
 // The web profile of one tab and of the windows its pages open (the engine
 // only lets a new window share its opener's profile): cache and cookies kept
-// in memory, seen by those pages alone. Given a CookieJar, the profile's
+// in memory, seen by those pages alone; the request filter, Ruffle's files and
+// the movie script every page gets. Given a CookieJar, the profile's
 // cookies are also kept on disk between runs. The profile lives as long as one
 // of its views does.
 class TabProfile : public QWebEngineProfile

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QTabBar>
@@ -33,6 +34,7 @@ MainWindow::MainWindow(QWidget *parent)
     tabs = new MyTabWidget(this);
     tabs->setTabsClosable(true);
     setCentralWidget(tabs);
+    connect(tabs, &QTabWidget::currentChanged, this, &MainWindow::onCurrentTabChanged);
     theMainWindow = this;
     fillFavorites();
 }
@@ -151,13 +153,25 @@ void MainWindow::connectActions()
     connect(ui->actionRussian, &QAction::triggered, this, &MainWindow::langSelectedRu);
 }
 
-// A game URL without a scheme names a file relative to the working directory;
-// the web view needs it absolute.
-static QUrl gameUrl(const QString &text)
+// A game URL without a scheme names a file relative to the working directory
+// (the web view needs it absolute): percent-escapes in it are decoded once,
+// its query and fragment stay as written.
+QUrl gameUrl(const QString &text)
 {
-    const QUrl url(text);
-    if (url.isRelative())
-        return QUrl::fromLocalFile(QDir::current().absoluteFilePath(text));
+    const QUrl written(text);
+    // A URL of its own (file:, http:), but not a Windows drive letter taken for a scheme.
+    if (!written.isRelative() && written.scheme().size() > 1)
+        return written;
+    const int end = text.indexOf(QRegularExpression(QStringLiteral("[?#]")));
+    const QString path = QUrl::fromPercentEncoding(text.left(end).toUtf8());
+    QUrl url = QUrl::fromLocalFile(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+    if (end >= 0) {
+        const QUrl rest(text.mid(end));
+        if (rest.hasQuery())
+            url.setQuery(rest.query(QUrl::FullyEncoded), QUrl::StrictMode);
+        if (rest.hasFragment())
+            url.setFragment(rest.fragment(QUrl::FullyEncoded), QUrl::StrictMode);
+    }
     return url;
 }
 
@@ -232,6 +246,13 @@ void MainWindow::tabCloseRequested(int index)
             qDebug() << "tabCloseRequested: could not close widget";
     }
     tabs->removeTab(index);
+}
+
+// The shown tab takes the keyboard: a movie in it plays with the player's keys.
+void MainWindow::onCurrentTabChanged(int index)
+{
+    if (QWidget *widget = tabs->widget(index))
+        widget->setFocus();
 }
 
 void MainWindow::doCloseTabs()

@@ -55,6 +55,9 @@ public slots:
 protected:
     void showEvent(QShowEvent *event) override;
 
+private slots:
+    void onCurrentTabChanged(int index);
+
 private:
     void fillFavorites();
     void selectLanguage(const QString &code);
@@ -68,6 +71,8 @@ private:
 
 extern MainWindow *theMainWindow;
 
+// The game's URL from the `urlgame` setting.
+QUrl gameUrl(const QString &text);
 // "file:///<battle movie>?<number>"
 QString battleUrl(const QString &moviePath, int battle);
 

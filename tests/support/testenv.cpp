@@ -1,5 +1,7 @@
 #include "testenv.h"
 
+#include "web/clientscheme.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -50,6 +52,7 @@ void TestEnv::init(const char *programName)
     // its own download file).
     QDir(base).mkpath(QStringLiteral("tmp"));
     qputenv("TMPDIR", (base + QStringLiteral("/tmp")).toLocal8Bit());
+    ClientScheme::registerScheme();
     QDir(base).mkpath(QStringLiteral("work"));
     QDir::setCurrent(base + QStringLiteral("/work"));
 }

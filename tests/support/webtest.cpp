@@ -24,6 +24,19 @@ QVariant WebTest::runJs(QWebEngineView *view, const QString &script, int timeout
     return result;
 }
 
+QString WebTest::awaitJs(QWebEngineView *view, const QString &promise, int timeoutMs)
+{
+    runJs(view, QStringLiteral("window.__testResult = undefined;"
+                               "Promise.resolve().then(() => %1).then(v => { window.__testResult = String(v); },"
+                               " e => { window.__testResult = 'rejected: ' + e; });").arg(promise));
+    QElapsedTimer timer;
+    timer.start();
+    QVariant result;
+    while (!(result = runJs(view, QStringLiteral("window.__testResult"))).isValid() && timer.elapsed() < timeoutMs)
+        QTest::qWait(20);
+    return result.toString();
+}
+
 bool WebTest::load(QWebEngineView *view, const QUrl &url, int timeoutMs)
 {
     QSignalSpy finished(view, &QWebEngineView::loadFinished);

@@ -11,6 +11,8 @@ class QWebEngineView;
 // loads waited for, and clicks made with the mouse at an element's place.
 namespace WebTest {
 QVariant runJs(QWebEngineView *view, const QString &script, int timeoutMs = 10000);
+// The text a script's promise settles with ("rejected: <reason>" when it fails).
+QString awaitJs(QWebEngineView *view, const QString &promise, int timeoutMs = 10000);
 bool load(QWebEngineView *view, const QUrl &url, int timeoutMs = 20000);
 // A real mouse click (press and release) at the centre of the first element
 // the CSS selector finds; false when there is no such element.

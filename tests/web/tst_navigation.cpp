@@ -88,7 +88,7 @@ void TestNavigation::initTestCase()
     server = new NginxServer(docroot);
     QVERIFY(server->start());
 
-    pages = TestEnv::root() + "/pages";
+    pages = TestEnv::root() + "/work/content/pages"; // local pages are served from the content folder only
     TestEnv::writeFile(pages + "/game.html", QString::fromLatin1(gamePage).arg(server->rootUrl()).toUtf8());
     TestEnv::writeFile(pages + "/popup.html", "<html><head><title>Popup</title></head></html>");
     TestEnv::writeFile(pages + "/second.html", "<html><head><title>Second</title></head></html>");

@@ -43,6 +43,8 @@ private slots:
     void favorites();
     void battleUrl_data();
     void battleUrl();
+    void gameUrl_data();
+    void gameUrl();
     void viewBattle_data();
     void viewBattle();
     void startSetsUpTheGame();
@@ -343,6 +345,32 @@ void TestMainWindow::battleUrl_data()
                               << "file:///D:/Games/Client/content/battle.swf?-7";
     QTest::newRow("linux folder") << "/home/p/client/content/battle.swf" << 2147483647
                                   << "file:////home/p/client/content/battle.swf?2147483647";
+}
+
+void TestMainWindow::gameUrl_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("url"); // below "file://<working folder>/" where it starts with "./"
+    QTest::newRow("default") << "./content/loader.swf" << "./content/loader.swf";
+    QTest::newRow("query and fragment") << "./content/loader.swf?server=2#top" << "./content/loader.swf?server=2#top";
+    QTest::newRow("fragment only") << "./content/loader.swf#top" << "./content/loader.swf#top";
+    QTest::newRow("escapes decoded once") << "./content/my%20game.swf?name=a%26b" << "./content/my%20game.swf?name=a%26b";
+    QTest::newRow("no dot slash") << "content/loader.swf?x=1" << "./content/loader.swf?x=1";
+    QTest::newRow("absolute path") << "/games/client/content/loader.swf?x=1" << "file:///games/client/content/loader.swf?x=1";
+    QTest::newRow("file url") << "file:///games/loader.swf?x=1#f" << "file:///games/loader.swf?x=1#f";
+    QTest::newRow("web url") << "http://www.example.org/game.swf?s=1" << "http://www.example.org/game.swf?s=1";
+}
+
+void TestMainWindow::gameUrl()
+{
+    QFETCH(QString, setting);
+    QFETCH(QString, url);
+    if (url.startsWith("./"))
+        url = QUrl::fromLocalFile(QDir::currentPath()).toString() + url.mid(1);
+    const QUrl result = ::gameUrl(setting);
+    QCOMPARE(result.toString(QUrl::FullyEncoded), url);
+    if (setting.contains("%20"))
+        QVERIFY(result.toLocalFile().endsWith("/content/my game.swf"));
 }
 
 void TestMainWindow::battleUrl()

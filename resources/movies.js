@@ -1,0 +1,138 @@
+// Injected into every page the client shows. Plays the page's Flash movies
+// (<embed> and <object>) with Ruffle, which is loaded only when the page has
+// one: a page without movies pays nothing.
+(function () {
+    'use strict';
+    if (window.__tarvenholmMovies)
+        return;
+    window.__tarvenholmMovies = true;
+
+    // Ruffle's files come from the client's own folder through its own scheme.
+    const clientBase = 'tarvenholm:/';
+    const ruffleBase = clientBase + 'ruffle/';
+    // Ruffle will not fetch file: URLs itself; a movie's loads from the local
+    // content folder are handed to it under this name and fetched here.
+    const localPrefix = 'tarvenholm-file:';
+
+    function isMovie(element) {
+        const type = (element.getAttribute('type') || '').toLowerCase();
+        if (type === 'application/x-shockwave-flash' || type === 'application/futuresplash')
+            return true;
+        if ((element.getAttribute('classid') || '').toLowerCase().includes('d27cdb6e-ae6d-11cf-96b8-444553540000'))
+            return true;
+        let source = element.getAttribute('src') || element.getAttribute('data') || '';
+        if (!source && element.querySelector) {
+            const parameter = element.querySelector('param[name="movie" i], param[name="src" i]');
+            source = parameter ? parameter.getAttribute('value') || '' : '';
+        }
+        return /\.swf($|[?#])/i.test(source);
+    }
+
+    // A page of the local content folder is trusted as the Flash Player trusted
+    // its folder: its movies reach the game's servers through the client.
+    const localContent = location.protocol === 'file:';
+
+    function fetchFromScheme(url) {
+        return new Promise(function (resolve, reject) {
+            const request = new XMLHttpRequest();
+            request.open('GET', url);
+            request.responseType = 'arraybuffer';
+            request.onload = function () {
+                const type = url.endsWith('.wasm') ? 'application/wasm'
+                    : url.endsWith('.js') ? 'text/javascript'
+                    : request.getResponseHeader('Content-Type') || 'application/octet-stream';
+                resolve(new Response(request.response, {status: 200, headers: {'Content-Type': type}}));
+            };
+            request.onerror = function () { reject(new TypeError('Failed to fetch ' + url)); };
+            request.send();
+        });
+    }
+
+    function fetchThroughClient(input, init) {
+        const request = new Request(input, init);
+        const bodyRead = request.method === 'GET' || request.method === 'HEAD'
+            ? Promise.resolve(null) : request.arrayBuffer();
+        return bodyRead.then(function (body) {
+            const query = new URLSearchParams({url: request.url, method: request.method});
+            if (body) {
+                let bytes = '';
+                for (const byte of new Uint8Array(body))
+                    bytes += String.fromCharCode(byte);
+                query.set('body', btoa(bytes));
+                query.set('type', request.headers.get('Content-Type') || '');
+            }
+            return fetchFromScheme(clientBase + 'net?' + query.toString());
+        });
+    }
+
+    // The engine cannot fetch() from the client's own scheme; the same answer
+    // comes through XMLHttpRequest.
+    function bridgeFetch() {
+        const pageFetch = window.fetch.bind(window);
+        window.fetch = function (input, init) {
+            const url = input instanceof Request ? input.url : String(input);
+            if (url.startsWith(ruffleBase))
+                return fetchFromScheme(url);
+            if (url.startsWith(localPrefix)) {
+                const local = 'file:' + url.slice(localPrefix.length);
+                return pageFetch(input instanceof Request ? new Request(local, input) : local, init);
+            }
+            if (localContent && /^https?:/i.test(url))
+                return fetchThroughClient(input, init);
+            return pageFetch(input, init);
+        };
+    }
+
+    function reportProgress(player) {
+        player.addEventListener('loadeddata', function () {
+            console.info('tarvenholm: movie playing');
+        });
+    }
+
+    let loaded = false;
+    function loadRuffle() {
+        if (loaded)
+            return;
+        loaded = true;
+        observer.disconnect();
+        bridgeFetch();
+        window.RufflePlayer = window.RufflePlayer || {};
+        window.RufflePlayer.config = Object.assign({
+            publicPath: ruffleBase,
+            autoplay: 'on',             // the movie starts by itself
+            unmuteOverlay: 'hidden',    // and with its sound
+            splashScreen: false,
+            letterbox: 'on',            // keeps its proportions, bars around it
+            warnOnUnsupportedContent: false,
+            showSwfDownload: false,
+            urlRewriteRules: [[/^file:(.*)$/, localPrefix + '$1']],
+        }, window.RufflePlayer.config || {});
+        const script = document.createElement('script');
+        script.src = ruffleBase + 'ruffle.js';
+        script.onload = function () {
+            // Ruffle swaps the movies for players of its own as it finds them.
+            new MutationObserver(function () {
+                for (const player of document.querySelectorAll('ruffle-embed, ruffle-object, ruffle-player')) {
+                    if (!player.__tarvenholmSeen) {
+                        player.__tarvenholmSeen = true;
+                        reportProgress(player);
+                    }
+                }
+            }).observe(document.documentElement, {childList: true, subtree: true});
+        };
+        (document.head || document.documentElement).appendChild(script);
+    }
+
+    function scan() {
+        for (const element of document.querySelectorAll('embed, object')) {
+            if (isMovie(element)) {
+                loadRuffle();
+                return;
+            }
+        }
+    }
+
+    const observer = new MutationObserver(scan);
+    observer.observe(document.documentElement, {childList: true, subtree: true});
+    scan();
+})();

@@ -1,0 +1,67 @@
+#include "moviefiles.h"
+
+#include "swfwriter.h"
+
+QByteArray MovieFiles::colours(const QColor &background, const QColor &square)
+{
+    SwfWriter movie(400, 300);
+    movie.setBackground(background);
+    movie.place(movie.defineRect(QRect(150, 100, 100, 100), square), 1);
+    movie.showFrame();
+    return movie.finish();
+}
+
+QByteArray MovieFiles::link(const QString &url, const QString &target, const QColor &background)
+{
+    SwfWriter movie(400, 300);
+    movie.setBackground(background);
+    const int face = movie.defineRect(QRect(0, 0, 400, 300), background);
+    movie.place(movie.defineButton({face}, AvmCode().getUrl(url, target)), 1);
+    movie.doAction(AvmCode().stop());
+    movie.showFrame();
+    return movie.finish();
+}
+
+QByteArray MovieFiles::battle(const QString &root)
+{
+    SwfWriter movie(400, 300);
+    movie.setBackground(QColor(30, 30, 90));
+    // Frame 1: number = _url after its "?"; load the battle's variables.
+    AvmCode start;
+    start.push(QStringLiteral("number"))
+        .push(QStringLiteral("?")).push(1).getProperty(15).push(QStringLiteral("indexOf")).callMethod()
+        .push(1).add()
+        .push(1).getProperty(15).push(QStringLiteral("substr")).callMethod()
+        .setVariable();
+    start.push(root + QStringLiteral("battle/")).push(QStringLiteral("number")).getVariable().add()
+        .push(QStringLiteral(".txt")).add()
+        .push(QStringLiteral("_level0"))
+        .getUrlFromStack(true, false);
+    movie.doAction(start);
+    movie.showFrame();
+    // Frame 2: once "result" has arrived, say what the movie has; else wait.
+    AvmCode check;
+    check.push(QStringLiteral("result")).getVariable().pushUndefined().equals().jumpIf(QStringLiteral("wait"))
+        .push(root + QStringLiteral("seen?")).push(QStringLiteral("number")).getVariable().add()
+        .push(QStringLiteral("-")).add().push(QStringLiteral("result")).getVariable().add()
+        .push(QStringLiteral("_blank"))
+        .getUrlFromStack(false, false)
+        .stop()
+        .label(QStringLiteral("wait"));
+    movie.doAction(check);
+    movie.showFrame();
+    // Frame 3: back to the check.
+    movie.doAction(AvmCode().gotoFrame(1).play());
+    movie.showFrame();
+    return movie.finish();
+}
+
+QByteArray MovieFiles::tone()
+{
+    SwfWriter movie(400, 300);
+    movie.setBackground(QColor(90, 30, 30));
+    movie.startSound(movie.defineTone(440, 2000), 100);
+    movie.doAction(AvmCode().stop());
+    movie.showFrame();
+    return movie.finish();
+}

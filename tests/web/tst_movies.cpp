@@ -1,0 +1,299 @@
+// Flash movies played through Ruffle in real pages: the game tab's movie, the
+// battle viewer, movies' links, movies inside web pages served by nginx, what
+// local files pages get, sound, and a movie that cannot be loaded.
+#include "app/appconfig.h"
+#include "desktopcatcher.h"
+#include "nginxserver.h"
+#include "testenv.h"
+#include "moviefiles.h"
+#include "web/mytabwidget.h"
+#include "web/mywebpage.h"
+#include "web/mywebview.h"
+#include "webtest.h"
+#include "window/mainwindow.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTimer>
+
+class TestMovies : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+    void gameTabPlaysMovie();
+    void battleNumberReachesMovie();
+    void movieLinks_data();
+    void movieLinks();
+    void movieInWebPage();
+    void pageWithoutMovieLoadsNoRuffle();
+    void localFilesOutsideContent_data();
+    void localFilesOutsideContent();
+    void webPagesGetNoProxy();
+    void brokenMovie();
+    void soundPlays();
+
+private:
+    MyWebView *view(int index) const { return qobject_cast<MyWebView *>(window->tabWidget()->widget(index)); }
+    QUrl content(const QString &name) const { return QUrl::fromLocalFile(TestEnv::root() + "/work/content/" + name); }
+
+    NginxServer *server = nullptr;
+    MainWindow *window = nullptr;
+    MyWebView *game = nullptr;
+    DesktopCatcher *desktop = nullptr;
+};
+
+static const QColor background(200, 30, 30);
+static const QColor square(20, 200, 40);
+
+void TestMovies::initTestCase()
+{
+    const QString site = TestEnv::root() + "/site";
+    TestEnv::writeFile(site + "/battle/12345.txt", "result=won");
+    TestEnv::writeFile(site + "/forum.tarvenholm/index.html", "<html><head><title>Forum</title></head></html>");
+    TestEnv::writeFile(site + "/movies/colours.swf", MovieFiles::colours(QColor(30, 30, 200), QColor(240, 240, 20)));
+    TestEnv::writeFile(site + "/movies/embed.html",
+                       "<html><head><title>Embedded</title></head><body style=\"margin:0\">"
+                       "<embed src=\"colours.swf\" width=\"800\" height=\"600\"></body></html>");
+    TestEnv::writeFile(site + "/movies/plain.html", "<html><head><title>Plain</title></head><body>text</body></html>");
+    server = new NginxServer(site);
+    QVERIFY(server->start());
+
+    TestEnv::writeFile("content/colours.swf", MovieFiles::colours(background, square));
+    TestEnv::writeFile("content/battle.swf", MovieFiles::battle(server->rootUrl()));
+    TestEnv::writeFile("content/tone.swf", MovieFiles::tone());
+    TestEnv::writeFile(TestEnv::root() + "/secret.txt", "secret");
+    AppConfig::instance()->forum = server->rootUrl() + "forum.tarvenholm/index.html";
+    AppConfig::instance()->extbrowser = QStringList({"http:", "mailto:"});
+    AppConfig::instance()->intbrowserKeys = QStringList({"/movies/"}); // a partner site's pages
+}
+
+void TestMovies::cleanupTestCase()
+{
+    delete server;
+}
+
+void TestMovies::init()
+{
+    desktop = new DesktopCatcher;
+    window = new MainWindow;
+    window->resize(820, 700);
+    window->show();
+    game = new MyWebView(window->tabWidget());
+    window->appendTab(game, "game");
+}
+
+void TestMovies::cleanup()
+{
+    delete window;
+    window = nullptr;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete desktop;
+}
+
+// The share of the view's pixels in (nearly) the colour.
+static double share(QWidget *view, const QColor &colour)
+{
+    const QImage image = view->grab().toImage();
+    int hits = 0, all = 0;
+    for (int y = 0; y < image.height(); y += 4) {
+        for (int x = 0; x < image.width(); x += 4, ++all) {
+            const QColor c = image.pixelColor(x, y);
+            hits += qAbs(c.red() - colour.red()) + qAbs(c.green() - colour.green()) + qAbs(c.blue() - colour.blue()) < 12;
+        }
+    }
+    return all ? double(hits) / all : 0;
+}
+
+void TestMovies::gameTabPlaysMovie()
+{
+    MessageLog log;
+    const QUrl movie = content("colours.swf");
+    game->load(movie);
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains("Movie playing:  QUrl(\"" + movie.toString() + "\")"), 20000);
+    // The movie fills the view keeping its proportions: background and square.
+    QTRY_VERIFY_WITH_TIMEOUT(share(game, background) > 0.5, 10000);
+    QVERIFY(share(game, square) > 0.05);
+    QCOMPARE(game->url(), movie);
+    QCOMPARE(window->tabWidget()->tabText(0), QString("TarvenHOLM"));
+    QVERIFY(!log.contains("Movie error:"));
+    // It takes the keyboard when its tab is shown.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    window->appendTab(new QWidget, "other");
+    window->tabWidget()->setCurrentIndex(0);
+    QTRY_VERIFY(game->hasFocus() || game->focusProxy()->hasFocus());
+    QTRY_COMPARE(WebTest::runJs(game, "document.activeElement.tagName").toString(), QString("RUFFLE-EMBED"));
+}
+
+void TestMovies::battleNumberReachesMovie()
+{
+    AppConfig::instance()->urlbattle = "./content/battle.swf";
+    QTimer::singleShot(0, [] {
+        if (auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
+            dialog->findChild<QSpinBox *>()->setValue(12345);
+            dialog->accept();
+        }
+    });
+    window->doViewBattle();
+    QCOMPARE(window->tabWidget()->count(), 2);
+    // The movie read its number, fetched the battle from the server and told what it got.
+    QTRY_VERIFY_WITH_TIMEOUT(server->requestedPaths().contains("/battle/12345.txt"), 20000);
+    QTRY_COMPARE(desktop->urls.size(), 1);
+    QCOMPARE(desktop->urls.first().toString(), server->rootUrl() + "seen?12345-won");
+    QCOMPARE(window->tabWidget()->tabText(1), QString("Battle : 12345"));
+}
+
+void TestMovies::movieLinks_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("forumTab");
+    QTest::addColumn<QString>("desktopUrl");
+    const QString forum = "http://127.0.0.1:@PORT@/forum.tarvenholm/index.html";
+    for (const char *target : {"", "_self", "_blank"}) {
+        const QString t = QString::fromLatin1(target);
+        QTest::addRow("forum %s", target) << forum << t << true << "";
+        QTest::addRow("outside %s", target) << "http://www.example.org/news" << t << false << "http://www.example.org/news";
+        QTest::addRow("mail %s", target) << "mailto:support@example.org" << t << false << "mailto:support@example.org";
+    }
+}
+
+void TestMovies::movieLinks()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, target);
+    QFETCH(bool, forumTab);
+    QFETCH(QString, desktopUrl);
+    url.replace("@PORT@", QString::number(server->port()));
+    static int serial = 0;
+    const QString name = QString("link%1.swf").arg(++serial);
+    TestEnv::writeFile("content/" + name, MovieFiles::link(url, target, background));
+    MessageLog log;
+    game->load(content(name));
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains("Movie playing:"), 20000);
+    QTRY_VERIFY(share(game, background) > 0.5);
+
+    // The player's click on the movie.
+    const QPoint middle = game->rect().center();
+    QTest::mouseMove(game->focusProxy(), middle);
+    QTest::mouseClick(game->focusProxy(), Qt::LeftButton, Qt::NoModifier, middle);
+    if (forumTab) {
+        QTRY_COMPARE(window->tabWidget()->count(), 2);
+        QTRY_COMPARE(view(1)->title(), QString("Forum"));
+    } else {
+        QTRY_COMPARE(desktop->urls.size(), 1);
+        QCOMPARE(desktop->urls.first().toString(), desktopUrl);
+        QTest::qWait(300);
+        QCOMPARE(window->tabWidget()->count(), 1);
+    }
+    // The game goes on playing in its tab.
+    QCOMPARE(game->url(), content(name));
+    window->tabWidget()->setCurrentIndex(0);
+    QTRY_VERIFY(share(game, background) > 0.5);
+}
+
+void TestMovies::movieInWebPage()
+{
+    MessageLog log;
+    window->openInNewTab(server->rootUrl() + "movies/embed.html");
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains("Movie playing:  QUrl(\"" + server->rootUrl() + "movies/embed.html\")"), 20000);
+    QTRY_VERIFY(share(view(1), QColor(30, 30, 200)) > 0.3);
+    QVERIFY(share(view(1), QColor(240, 240, 20)) > 0.02);
+}
+
+void TestMovies::pageWithoutMovieLoadsNoRuffle()
+{
+    MessageLog log;
+    window->openInNewTab(server->rootUrl() + "movies/plain.html");
+    QTRY_COMPARE(view(1)->title(), QString("Plain"));
+    QTest::qWait(1000);
+    QCOMPARE(log.count("Ruffle file: "), 0);
+    QCOMPARE(WebTest::runJs(view(1), "typeof window.RufflePlayer").toString(), QString("undefined"));
+    // The same check sees Ruffle come where there is a movie.
+    window->openInNewTab(server->rootUrl() + "movies/embed.html");
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains("Movie playing:"), 20000);
+    QCOMPARE(log.count("Ruffle file:  \"ruffle.js\""), 1);
+    QVERIFY(log.lines().filter(QRegularExpression("^Ruffle file:  \"[0-9a-f]+\\.wasm\"$")).size() == 1);
+}
+
+void TestMovies::localFilesOutsideContent_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("blocked"); // the local file the filter names, if it is one
+    const QString secret = QUrl::fromLocalFile(TestEnv::root() + "/secret.txt").toString();
+    QTest::newRow("absolute") << secret << secret;
+    QTest::newRow("dot dot") << content("../../secret.txt").toString() << secret;
+    const QString folder = content("").toString();
+    QTest::newRow("escaped dot dot") << folder + "%2e%2e/%2E%2e/secret.txt" << secret;
+    QTest::newRow("escaped slashes") << folder + "..%2F..%2Fsecret.txt" << "";
+    QTest::newRow("link inside content") << "link/secret.txt" << content("link/secret.txt").toString();
+    QTest::newRow("client scheme") << "tarvenholm:/ruffle/../../secret.txt" << "";
+    QTest::newRow("client scheme escaped") << "tarvenholm:/ruffle/..%2F..%2Fsecret.txt" << "";
+}
+
+// Pages get local files from the content folder only, however the URL is
+// written; the client's scheme gives Ruffle's files and nothing else.
+void TestMovies::localFilesOutsideContent()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, blocked);
+    QDir().mkpath("content");
+    QFile::link(TestEnv::root(), "content/link");
+    TestEnv::writeFile("content/inside.txt", "inside");
+    TestEnv::writeFile("content/page.html", "<html><head><title>Page</title><script>"
+                                            "function get(url) { return new Promise(resolve => {"
+                                            " const x = new XMLHttpRequest(); x.open('GET', url);"
+                                            " x.onload = () => resolve(x.responseText); x.onerror = () => resolve('failed');"
+                                            " x.send(); }); }</script></head></html>");
+    QVERIFY(WebTest::load(game, content("page.html")));
+    QCOMPARE(WebTest::awaitJs(game, "get('inside.txt')"), QString("inside")); // the way works
+    MessageLog log;
+    const QString got = WebTest::awaitJs(game, QString("get('%1')").arg(url));
+    QVERIFY2(!got.contains("secret"), qPrintable(got));
+    const QString fetched = WebTest::awaitJs(game, QString("fetch('%1').then(r => r.text())").arg(url));
+    QVERIFY2(!fetched.contains("secret"), qPrintable(fetched));
+    if (!blocked.isEmpty())
+        QVERIFY2(log.lines().contains("Blocked local file:  QUrl(\"" + blocked + "\")"), qPrintable(log.lines().join('\n')));
+}
+
+// Only pages of the content folder may have the client make HTTP requests for them.
+void TestMovies::webPagesGetNoProxy()
+{
+    window->openInNewTab(server->rootUrl() + "movies/plain.html");
+    QTRY_COMPARE(view(1)->title(), QString("Plain"));
+    const QString request = "new Promise(resolve => { const x = new XMLHttpRequest();"
+                            " x.open('GET', 'tarvenholm:/net?method=GET&url=' + encodeURIComponent('%1'));"
+                            " x.onload = () => resolve(x.responseText); x.onerror = () => resolve('failed'); x.send(); })";
+    const QString target = server->rootUrl() + "battle/12345.txt";
+    QCOMPARE(WebTest::awaitJs(view(1), request.arg(target)), QString("failed"));
+    // From the content folder the same request is answered.
+    TestEnv::writeFile("content/page.html", "<html><head><title>Page</title></head></html>");
+    QVERIFY(WebTest::load(game, content("page.html")));
+    QCOMPARE(WebTest::awaitJs(game, request.arg(target)), QString("result=won"));
+}
+
+void TestMovies::brokenMovie()
+{
+    MessageLog log;
+    game->load(content("missing.swf"));
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains("Movie error:"), 20000);
+    // Ruffle says so in the tab: not a blank view.
+    QTRY_VERIFY(share(game, Qt::black) < 0.9 && share(game, Qt::white) < 0.9);
+}
+
+void TestMovies::soundPlays()
+{
+    QSignalSpy audible(game->page(), &QWebEnginePage::recentlyAudibleChanged);
+    game->load(content("tone.swf"));
+    QTRY_VERIFY_WITH_TIMEOUT(game->page()->recentlyAudible(), 20000);
+}
+
+TARVEN_TEST_MAIN(TestMovies)
+#include "tst_movies.moc"

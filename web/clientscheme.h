@@ -1,0 +1,36 @@
+#ifndef CLIENTSCHEME_H
+#define CLIENTSCHEME_H
+
+#include <QWebEngineUrlSchemeHandler>
+
+class MovieProxy;
+
+// The client's own scheme, "tarvenholm:". It serves pages two things local
+// files cannot give them:
+// - "tarvenholm:/ruffle/<file>": Ruffle, the Flash Player emulator movies play
+//   with, from the folder "ruffle" beside the executable, to any page (web
+//   pages may not load local files) and nothing but Ruffle's own files;
+// - "tarvenholm:/net?url=...": an HTTP request made for a movie of the local
+//   content folder, which the engine's cross-origin rules would refuse it (the
+//   Flash Player let a movie in its trusted folder reach the game's servers).
+//   Only pages of the content folder may ask; web pages keep the web's rules.
+class ClientScheme : public QWebEngineUrlSchemeHandler
+{
+    Q_OBJECT
+public:
+    explicit ClientScheme(QObject *parent = nullptr);
+
+    void requestStarted(QWebEngineUrlRequestJob *job) override;
+
+    static const char *const name;
+    // Before the application object exists.
+    static void registerScheme();
+    static QString ruffleDirectory();
+
+private:
+    void serveRuffle(QWebEngineUrlRequestJob *job, const QString &fileName);
+
+    MovieProxy *proxy;
+};
+
+#endif // CLIENTSCHEME_H

@@ -1,0 +1,47 @@
+#include "web/movieproxy.h"
+
+#include "web/mywebpage.h"
+
+#include <QBuffer>
+#include <QDebug>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QWebEngineUrlRequestJob>
+
+MovieProxy::MovieProxy(QObject *parent)
+    : QObject(parent)
+{
+}
+
+void MovieProxy::start(QWebEngineUrlRequestJob *job, const QUrl &target, const QByteArray &method,
+                       const QByteArray &body, const QByteArray &contentType)
+{
+    const QString scheme = target.scheme();
+    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || MyWebPage::isBlocked(target.toString())
+        || (method != "GET" && method != "POST")) {
+        job->fail(QWebEngineUrlRequestJob::RequestDenied);
+        return;
+    }
+    QNetworkRequest request(target);
+    if (!contentType.isEmpty())
+        request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+    QNetworkReply *reply = method == "POST" ? manager.post(request, body) : manager.get(request);
+    // The page may go (and its job with it) before the answer comes.
+    QPointer<QWebEngineUrlRequestJob> waiting(job);
+    connect(job, &QObject::destroyed, reply, &QNetworkReply::abort);
+    connect(reply, &QNetworkReply::finished, this, [reply, waiting] {
+        reply->deleteLater();
+        if (!waiting)
+            return;
+        if (reply->error() != QNetworkReply::NoError) {
+            qDebug() << "Movie request failed: " << reply->url() << reply->errorString();
+            waiting->fail(QWebEngineUrlRequestJob::RequestFailed);
+            return;
+        }
+        auto *answer = new QBuffer(waiting);
+        answer->setData(reply->readAll());
+        answer->open(QIODevice::ReadOnly);
+        const QByteArray type = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+        waiting->reply(type.isEmpty() ? QByteArrayLiteral("application/octet-stream") : type, answer);
+    });
+}
