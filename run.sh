@@ -19,13 +19,13 @@ port=18480
 while ! port_free "$port"; do port=$((port + 1)); done
 root="http://127.0.0.1:$port/"
 
-# The demo pages name the server's address; content changes only when it does,
-# and only then gets a new stamp, so a second run finds it current.
+# The demo's movies name the server's address; content changes only when it
+# does, and only then gets a new stamp, so a second run finds it current.
 staging=$(mktemp -d)
 trap 'rm -rf "$staging"' EXIT
 cp -r demo/game "$staging/game"
 cp -r demo/sites/. "$staging/"
-sed -i "s|@ROOT@|$root|g" "$staging"/game/*.html
+build/tools/tarvenholm-demo-movies "$staging/game" "$root" "$staging/guild"
 if [ -f "$server/game/update/stamp.txt" ] && diff -rq -x update "$staging/game" "$server/game" >/dev/null; then
     cp -r "$server/game/update" "$staging/game/"
 else
@@ -46,8 +46,6 @@ cat >"$work/tarvenholm.ini" <<INI
 [General]
 $keep
 updateroot=${root}game/
-urlgame=./content/loader.html
-urlbattle=./content/battle.html
 forum=${root}forum.tarvenholm/index.html
 web=http://www.example.org/
 email=support@tarvenholm.example

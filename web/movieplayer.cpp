@@ -4,6 +4,19 @@
 #include <QWebEngineScript>
 
 const char *const MoviePlayer::playingMessage = "tarvenholm: movie playing";
+const char *const MoviePlayer::localScheme = "tarvenholm-file";
+
+bool MoviePlayer::isDisguisedLocal(const QUrl &url)
+{
+    return url.scheme() == QLatin1String(localScheme);
+}
+
+QUrl MoviePlayer::localUrl(const QUrl &disguised)
+{
+    QUrl url = disguised;
+    url.setScheme(QStringLiteral("file"));
+    return url;
+}
 
 static QString resourceText(const QString &name)
 {

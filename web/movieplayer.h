@@ -19,6 +19,12 @@ QWebEngineScript script();
 
 // What the page script says on the console when a movie has started.
 extern const char *const playingMessage;
+
+// Ruffle does not load file: URLs; the page script hands it a movie's local
+// URLs under this scheme instead, and Ruffle navigates to them so too.
+extern const char *const localScheme;
+bool isDisguisedLocal(const QUrl &url);
+QUrl localUrl(const QUrl &disguised);
 }
 
 #endif // MOVIEPLAYER_H

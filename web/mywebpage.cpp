@@ -114,6 +114,14 @@ bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
         playerPending = false;
         return true;
     }
+    // A movie's link to a local file: asked for again under its own name.
+    if (MoviePlayer::isDisguisedLocal(url)) {
+        if (isMainFrame) {
+            const QUrl local = MoviePlayer::localUrl(url);
+            QMetaObject::invokeMethod(this, [this, local] { load(local); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
     const bool byDefault = QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
     const Navigation navigation = classify(type, isMainFrame);
     qDebug() << "acceptNavigationRequest: " << url << " --- " << int(navigation);
@@ -164,12 +172,16 @@ void MyWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, co
 // tab behind. A window that stays becomes a tab sharing this page's profile.
 void MyWebPage::onNewWindowRequested(QWebEngineNewWindowRequest &request)
 {
-    const QUrl url = request.requestedUrl();
+    const bool disguised = MoviePlayer::isDisguisedLocal(request.requestedUrl());
+    const QUrl url = disguised ? MoviePlayer::localUrl(request.requestedUrl()) : request.requestedUrl();
     qDebug() << "acceptNavigationRequest: " << url << " --- " << int(LinkClicked);
     if (!carryOut(url, decide(url.toString(), LinkClicked)))
         return;
     auto *view = new MyWebView(nullptr, tabProfile());
     theMainWindow->appendTab(view, QString());
     view->show();
-    request.openIn(view->page());
+    if (disguised)
+        view->load(url);
+    else
+        request.openIn(view->page());
 }

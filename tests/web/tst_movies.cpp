@@ -154,49 +154,64 @@ void TestMovies::movieLinks_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("target");
-    QTest::addColumn<bool>("forumTab");
-    QTest::addColumn<QString>("desktopUrl");
+    QTest::addColumn<QString>("tab");        // what a new tab shows, or empty: no new tab
+    QTest::addColumn<QString>("desktopUrl"); // what reaches the desktop, or empty
+    QTest::addColumn<bool>("gameStays");
     const QString forum = "http://127.0.0.1:@PORT@/forum.tarvenholm/index.html";
     for (const char *target : {"", "_self", "_blank"}) {
         const QString t = QString::fromLatin1(target);
-        QTest::addRow("forum %s", target) << forum << t << true << "";
-        QTest::addRow("outside %s", target) << "http://www.example.org/news" << t << false << "http://www.example.org/news";
-        QTest::addRow("mail %s", target) << "mailto:support@example.org" << t << false << "mailto:support@example.org";
+        QTest::addRow("forum %s", target) << forum << t << forum << "" << true;
+        QTest::addRow("outside %s", target) << "http://www.example.org/news" << t << "" << "http://www.example.org/news" << true;
+        QTest::addRow("mail %s", target) << "mailto:support@example.org" << t << "" << "mailto:support@example.org" << true;
     }
+    // A local movie: in place, or in a tab of its own.
+    QTest::newRow("local movie _blank") << "colours.swf?7" << "_blank" << "@CONTENT@colours.swf?7" << "" << true;
+    QTest::newRow("local movie _self") << "colours.swf?7" << "_self" << "" << "" << false;
 }
 
 void TestMovies::movieLinks()
 {
     QFETCH(QString, url);
     QFETCH(QString, target);
-    QFETCH(bool, forumTab);
+    QFETCH(QString, tab);
     QFETCH(QString, desktopUrl);
+    QFETCH(bool, gameStays);
     url.replace("@PORT@", QString::number(server->port()));
+    tab.replace("@PORT@", QString::number(server->port())).replace("@CONTENT@", content("").toString());
     static int serial = 0;
     const QString name = QString("link%1.swf").arg(++serial);
-    TestEnv::writeFile("content/" + name, MovieFiles::link(url, target, background));
+    const QColor colour(20, 20 + 20 * (serial % 8), 120);
+    TestEnv::writeFile("content/" + name, MovieFiles::link(url, target, colour));
     MessageLog log;
     game->load(content(name));
     QTRY_VERIFY_WITH_TIMEOUT(log.contains("Movie playing:"), 20000);
-    QTRY_VERIFY(share(game, background) > 0.5);
+    QTRY_VERIFY(share(game, colour) > 0.5);
 
     // The player's click on the movie.
     const QPoint middle = game->rect().center();
     QTest::mouseMove(game->focusProxy(), middle);
     QTest::mouseClick(game->focusProxy(), Qt::LeftButton, Qt::NoModifier, middle);
-    if (forumTab) {
+    if (!tab.isEmpty()) {
         QTRY_COMPARE(window->tabWidget()->count(), 2);
-        QTRY_COMPARE(view(1)->title(), QString("Forum"));
-    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(view(1)->url().toString(), tab, 10000);
+    }
+    if (!desktopUrl.isEmpty()) {
         QTRY_COMPARE(desktop->urls.size(), 1);
         QCOMPARE(desktop->urls.first().toString(), desktopUrl);
-        QTest::qWait(300);
-        QCOMPARE(window->tabWidget()->count(), 1);
     }
-    // The game goes on playing in its tab.
-    QCOMPARE(game->url(), content(name));
-    window->tabWidget()->setCurrentIndex(0);
-    QTRY_VERIFY(share(game, background) > 0.5);
+    QTest::qWait(300);
+    QCOMPARE(window->tabWidget()->count(), tab.isEmpty() ? 1 : 2);
+    if (desktopUrl.isEmpty())
+        QVERIFY(desktop->urls.isEmpty());
+    if (gameStays) {
+        // The game goes on playing in its tab.
+        QCOMPARE(game->url(), content(name));
+        window->tabWidget()->setCurrentIndex(0);
+        QTRY_VERIFY(share(game, colour) > 0.5);
+    } else {
+        QTRY_COMPARE(game->url().toString(), content("").toString() + "colours.swf?7");
+        QTRY_VERIFY_WITH_TIMEOUT(share(game, background) > 0.5, 10000);
+    }
 }
 
 void TestMovies::movieInWebPage()

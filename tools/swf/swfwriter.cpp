@@ -1,5 +1,6 @@
 #include "swfwriter.h"
 
+#include <QPolygon>
 #include <QtEndian>
 
 #include <cmath>
@@ -224,6 +225,14 @@ void SwfWriter::setBackground(const QColor &color)
 
 int SwfWriter::defineRect(const QRect &r, const QColor &fill)
 {
+    return definePolygon(QPolygon({r.topLeft(), QPoint(r.left() + r.width(), r.top()),
+                                   QPoint(r.left() + r.width(), r.top() + r.height()), QPoint(r.left(), r.top() + r.height())}),
+                         fill);
+}
+
+int SwfWriter::definePolygon(const QPolygon &points, const QColor &fill)
+{
+    const QRect r = points.boundingRect();
     const int id = m_nextId++;
     QByteArray body;
     u16(body, id);
@@ -236,8 +245,8 @@ int SwfWriter::defineRect(const QRect &r, const QColor &fill)
     Bits bits;
     bits.put(1, 4); // fill index bits
     bits.put(0, 4); // line index bits
-    const qint32 x = r.left() * twips, y = r.top() * twips, w = r.width() * twips, h = r.height() * twips;
-    // Move to the top left corner with fill style 1 on the left of the edges.
+    // Move to the first point with fill style 1 on the left of the edges.
+    const qint32 x = points.first().x() * twips, y = points.first().y() * twips;
     const int moveBits = Bits::signedBits({x, y});
     bits.put(0, 1);          // style change record
     bits.put(0b00101, 5);    // new styles no, line no, fill1 yes, fill0 no, move yes
@@ -245,17 +254,24 @@ int SwfWriter::defineRect(const QRect &r, const QColor &fill)
     bits.putSigned(x, moveBits);
     bits.putSigned(y, moveBits);
     bits.put(1, 1); // fill style 1
-    const qint32 edges[4][2] = {{w, 0}, {0, h}, {-w, 0}, {0, -h}};
-    for (const auto &edge : edges) {
-        const bool vertical = edge[0] == 0;
-        const qint32 delta = vertical ? edge[1] : edge[0];
-        const int n = qMax(2, Bits::signedBits({delta}));
+    for (int i = 0; i < points.size(); ++i) {
+        const QPoint delta = points.at((i + 1) % points.size()) - points.at(i);
+        const qint32 dx = delta.x() * twips, dy = delta.y() * twips;
+        if (dx == 0 && dy == 0)
+            continue;
+        const int n = qMax(2, Bits::signedBits({dx, dy}));
         bits.put(1, 1);          // edge record
         bits.put(1, 1);          // straight
         bits.put(quint32(n - 2), 4);
-        bits.put(0, 1);          // not general: horizontal or vertical
-        bits.put(vertical ? 1 : 0, 1);
-        bits.putSigned(delta, n);
+        if (dx != 0 && dy != 0) {
+            bits.put(1, 1);      // general line
+            bits.putSigned(dx, n);
+            bits.putSigned(dy, n);
+        } else {
+            bits.put(0, 1);
+            bits.put(dx == 0 ? 1 : 0, 1); // vertical or horizontal
+            bits.putSigned(dx == 0 ? dy : dx, n);
+        }
     }
     bits.put(0, 6); // end of shape
     body.append(bits.take());

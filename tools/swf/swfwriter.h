@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QList>
+#include <QPolygon>
 #include <QRect>
 #include <QString>
 
@@ -56,6 +57,8 @@ public:
 
     void setBackground(const QColor &color);
     int defineRect(const QRect &rect, const QColor &fill);
+    // A closed shape through the points, in pixels.
+    int definePolygon(const QPolygon &points, const QColor &fill);
     // A text field in the player's own sans-serif font; HTML allowed. With a
     // variable name it shows that variable of the timeline.
     int defineText(const QRect &rect, const QString &html, const QString &variable = QString());
