@@ -1,8 +1,11 @@
 // Tabs: the time to open and load one against a bare QWebEngineView loading the
 // same page; the memory of the whole process tree (the web engine's renderer
-// processes included) with 1 tab, with 11, and after closing 10 of them; and
-// that closing 50 tabs leaves no view, page or profile alive.
+// processes included) with 1 tab, with 11, and after closing 10 of them; what a
+// forum tab without movies adds beside a game movie; and that closing 50 tabs
+// leaves no view, page or profile alive.
 #include "benchutil.h"
+#include "moviefiles.h"
+#include "nginxserver.h"
 #include "testenv.h"
 #include "web/cookiejar.h"
 #include "web/mytabwidget.h"
@@ -52,7 +55,8 @@ int main(int argc, char *argv[])
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     const qint64 self = QCoreApplication::applicationPid();
-    const QString page = TestEnv::writeFile(TestEnv::root() + "/page.html",
+    // Local pages come from the content folder only.
+    const QString page = TestEnv::writeFile("content/page.html",
         "<html><head><title>Page</title></head><body><h1>Guild news</h1><p>Lorem ipsum dolor sit amet.</p></body></html>");
     const QString url = QUrl::fromLocalFile(page).toString();
 
@@ -77,6 +81,24 @@ int main(int argc, char *argv[])
     const int afterProcesses = settleProcesses(baseProcesses);
     settle(1000);
     const double afterClose = treePssMiB(self);
+
+    // A forum tab without movies beside the game's movie.
+    TestEnv::writeFile("content/loader.swf", MovieFiles::colours(QColor(43, 10, 16), QColor(232, 192, 96)));
+    TestEnv::writeFile(TestEnv::root() + "/site/forum.tarvenholm/index.html",
+                       "<html><head><title>Forum</title></head><body><h1>Forum</h1><p>Topics</p></body></html>");
+    NginxServer forum(TestEnv::root() + "/site");
+    forum.start();
+    QSignalSpy movieLoaded(game, &QWebEngineView::loadFinished);
+    game->load(QUrl::fromLocalFile(QDir::currentPath() + "/content/loader.swf"));
+    movieLoaded.wait(10000);
+    settle(3000);
+    const double withMovie = treePssMiB(self);
+    openTab(window, forum.rootUrl() + "forum.tarvenholm/index.html");
+    settle(1000);
+    const double withForum = treePssMiB(self);
+    window.doCloseTabs();
+    settleProcesses(baseProcesses);
+
 
     // Reference: the same page loaded into a bare, shown QWebEngineView.
     const int rounds = 50;
@@ -118,6 +140,8 @@ int main(int argc, char *argv[])
                 " %.1f MiB a tab), after closing 10: %.1f MiB (%d processes)\n",
                 oneTab, baseProcesses, elevenTabs, elevenProcesses, (elevenTabs - oneTab) / 10, afterClose,
                 afterProcesses);
+    std::printf("  PSS with the game movie playing: %.1f MiB; with a forum tab beside it: %.1f MiB (the forum tab %.1f MiB)\n",
+                withMovie, withForum, withForum - withMovie);
     std::printf("  after closing %d tabs: %d of their views, pages, profiles and jars alive\n", rounds, alive);
     return alive == 0 ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 // HTTP proxy, so that a first start needs no settings file and nothing leaves
 // the machine.
 #include "clientprocess.h"
+#include "moviefiles.h"
 #include "nginxserver.h"
 #include "testenv.h"
 
@@ -44,7 +45,7 @@ static const char welcomePage[] = R"(<html><head><title>Welcome</title></head>
 void TestGameStart::initTestCase()
 {
     published = TestEnv::root() + "/server";
-    TestEnv::writeFile(published + "/loader.swf", QByteArray("FWS") + QByteArray(5000, 'L'));
+    TestEnv::writeFile(published + "/loader.swf", MovieFiles::colours(QColor(0x2b, 0x0a, 0x10), QColor(0xe8, 0xc0, 0x60)));
     TestEnv::writeFile(published + "/battle.swf", QByteArray("FWS") + QByteArray(3000, 'B'));
     TestEnv::writeFile(published + "/maps/castle.swf", QByteArray("FWS") + QByteArray(100, 'C'));
     TestEnv::writeFile(published + "/welcome.html", welcomePage);
@@ -93,6 +94,7 @@ void TestGameStart::firstStart()
     QVERIFY2(client.waitForLine("acceptNavigationRequest:  QUrl(\"" + gameUrl + "\")  ---  5", 30000),
              qPrintable(client.errorText()));
     QVERIFY(client.waitForLine("QRect(")); // the window is shown
+    QVERIFY(client.waitForLine("Movie playing:  QUrl(\"" + gameUrl + "\")"));
     const QString err = client.errorText();
     client.kill();
 
@@ -118,20 +120,17 @@ void TestGameStart::firstStart()
 void TestGameStart::secondStartStampMatches()
 {
     TestEnv::writeFile(trustFile(), "\xEF\xBB\xBF/somewhere/else/\r\n"); // rewritten on every start
-    {
-        QSettings settings(player + "/tarvenholm.ini", QSettings::IniFormat);
-        settings.setValue("urlgame", "./content/welcome.html");
-    }
     server->clearAccessLog();
     ClientProcess client;
     startClient(client);
     QVERIFY2(client.waitForLine("\"Timestamp match.\"", 20000), qPrintable(client.errorText()));
-    QVERIFY(client.waitForLine("welcome.html\")  ---  5", 10000));
+    QVERIFY(client.waitForLine("loader.swf\")  ---  5", 10000));
     QVERIFY(client.waitForLine("QRect("));
+    QVERIFY(client.waitForLine("Movie playing:", 20000));
     QCOMPARE(TestEnv::readFile(trustFile()), (player + "/content/").toUtf8());
     QCOMPARE(server->requestedPaths().size(), 1); // the stamp, nothing else
 
-    // What the player sees: the window with its menus and the game page.
+    // What the player sees: the window with its menus and the game's movie.
     QTest::qWait(1500);
     const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
     const QString shotPath = TestEnv::root() + "/client.png";
@@ -150,8 +149,9 @@ void TestGameStart::secondStartStampMatches()
         dominant = qMax(dominant, n);
     QVERIFY2(colours.size() > 50, qPrintable(QString::number(colours.size())));
     QVERIFY(dominant < (shot.width() / 2) * (shot.height() / 2) * 0.9);
-    // The page's own colour fills part of the screen: the game page is there.
+    // The movie's colours fill part of the screen: the game is there.
     QVERIFY(counts.value(qRgb(0x2b, 0x0a, 0x10)) > 1000);
+    QVERIFY(counts.value(qRgb(0xe8, 0xc0, 0x60)) > 1000);
     client.kill();
 }
 
@@ -170,7 +170,7 @@ void TestGameStart::serverDown()
     QVERIFY(!dialog.isEmpty());
     ClientProcess::pressKey(dialog, "Escape");
     // The game still loads, and the installed stamp stays.
-    QVERIFY2(client.waitForLine("welcome.html\")  ---  5"), qPrintable(client.errorText()));
+    QVERIFY2(client.waitForLine("loader.swf\")  ---  5"), qPrintable(client.errorText()));
     QVERIFY(client.waitForLine("QRect("));
     client.kill();
     QCOMPARE(QSettings(player + "/tarvenholm.ini", QSettings::IniFormat).value("stamp").toLongLong(), 1);
