@@ -64,7 +64,7 @@ bool MyWebPage::isGamePage() const
 // navigates by itself, which keeps a self-redirecting forum page in its tab.
 // The game tab is the exception: whatever its page or movie starts toward an
 // internal site opens a tab of its own, so the game is never replaced.
-MyWebPage::Navigation MyWebPage::classify(NavigationType type, bool isMainFrame) const
+MyWebPage::Navigation MyWebPage::classify(NavigationType type, bool isMainFrame)
 {
     switch (type) {
     case NavigationTypeTyped:
@@ -80,8 +80,8 @@ MyWebPage::Navigation MyWebPage::classify(NavigationType type, bool isMainFrame)
     case NavigationTypeOther:
         break;
     }
-    const auto *view = qobject_cast<const MyWebView *>(QWebEngineView::forPage(this));
-    if (type == NavigationTypeLinkClicked && view && view->userActedRecently())
+    auto *view = qobject_cast<MyWebView *>(QWebEngineView::forPage(this));
+    if (type == NavigationTypeLinkClicked && view && view->takeUserAction())
         return LinkClicked;
     if (isMainFrame && isGamePage())
         return LinkClicked;

@@ -42,7 +42,7 @@ protected:
                                   const QString &sourceId) override;
 
 private:
-    Navigation classify(NavigationType type, bool isMainFrame) const;
+    Navigation classify(NavigationType type, bool isMainFrame);
     bool isGamePage() const;
     // Opens the URL where the decision sends it; true when it stays with this page.
     static bool carryOut(const QUrl &url, Decision decision);

@@ -8,10 +8,9 @@
 #include <QWebEngineSettings>
 
 namespace {
-// A link the user clicked reaches the page's policy well within this time of
-// the click; a script that navigates on its own (a timer, a redirect) does not
-// come with one.
-constexpr qint64 userActionWindow = 1000;
+// A link the user clicked reaches the page's policy within this time of the
+// click, however busy the machine.
+constexpr qint64 userActionLifetime = 5000;
 } // namespace
 
 MyWebView::MyWebView(QWidget *parent, TabProfile *profile)
@@ -63,7 +62,7 @@ bool MyWebView::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonRelease:
     case QEvent::KeyPress:
     case QEvent::TouchBegin:
-        lastInput.start();
+        userAction.start();
         break;
     default:
         break;
@@ -71,9 +70,11 @@ bool MyWebView::eventFilter(QObject *watched, QEvent *event)
     return QWebEngineView::eventFilter(watched, event);
 }
 
-bool MyWebView::userActedRecently() const
+bool MyWebView::takeUserAction()
 {
-    return lastInput.isValid() && lastInput.elapsed() < userActionWindow;
+    const bool acted = userAction.isValid() && userAction.elapsed() < userActionLifetime;
+    userAction.invalidate();
+    return acted;
 }
 
 QString MyWebView::labelForUrl(const QString &url)

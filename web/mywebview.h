@@ -21,9 +21,10 @@ public:
     MyWebPage *webPage() const { return m_page; }
     TabProfile *tabProfile() const { return m_profile; }
 
-    // Whether the user has just clicked or typed in the view: what tells a link
-    // the user followed from one a script followed.
-    bool userActedRecently() const;
+    // Whether the user has just clicked or typed in the view, and not yet been
+    // credited with a navigation: what tells a link the user followed from one
+    // a script followed. Taking it uses it up.
+    bool takeUserAction();
 
     // The tab label for a loaded URL, or a null string to keep the current one.
     static QString labelForUrl(const QString &url);
@@ -41,7 +42,7 @@ protected:
 private:
     TabProfile *m_profile;
     MyWebPage *m_page;
-    QElapsedTimer lastInput;
+    QElapsedTimer userAction; // valid while a click or key press waits for its navigation
 };
 
 #endif // MYWEBVIEW_H
