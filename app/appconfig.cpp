@@ -61,7 +61,9 @@ void AppConfig::load()
     // Written without its quotes the value reads as a list; it still means the
     // same comma-separated text (read as one text it would be empty, and an
     // empty entry would send every link, the game's own included, outside).
-    const QVariant ext = settings.value("extbrowser", "http:,mailto:");
+    // "https:" too: "http:" is not part of it, and an outside https link would
+    // otherwise replace the game in its tab. A value the user set stays as it is.
+    const QVariant ext = settings.value("extbrowser", "http:,https:,mailto:");
     extbrowser = splitExtBrowser(ext.typeId() == QMetaType::QStringList ? ext.toStringList().join(QLatin1Char(','))
                                                                     : ext.toString());
     parseIntBrowser(settings.value("intbrowser", defaultIntBrowser()).toStringList());

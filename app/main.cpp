@@ -3,6 +3,7 @@
 #include "window/mainwindow.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTranslator>
 
@@ -34,10 +35,20 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    // Qt's own Russian texts, where the system has them; English needs none.
+    const QString qtTranslations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    QTranslator qtBaseRu, qtWebEngineRu;
+    QList<QTranslator *> qtRu;
+    if (qtBaseRu.load(QStringLiteral("qtbase_ru"), qtTranslations))
+        qtRu << &qtBaseRu;
+    if (qtWebEngineRu.load(QStringLiteral("qtwebengine_ru"), qtTranslations))
+        qtRu << &qtWebEngineRu;
+
     // Declared after the translators so that it is destroyed before them.
     std::unique_ptr<MainWindow> window(new MainWindow);
     window->translatorRu = &translatorRu;
     window->translatorEn = &translatorEn;
+    window->qtTranslatorsRu = qtRu;
     if (!window->start())
         return 1;
     window->show();

@@ -170,5 +170,20 @@
         <source>Update finished.</source>
         <translation>Update finished.</translation>
     </message>
+    <message>
+        <source>Another copy of TarvenHOLM is updating; waiting until it has finished...</source>
+        <translation>Another copy of TarvenHOLM is updating; waiting until it has finished...</translation>
+    </message>
+</context>
+<context>
+    <name>Downloader</name>
+    <message>
+        <source>The server answered %1 %2, sending to %3</source>
+        <translation>The server answered %1 %2, sending to %3</translation>
+    </message>
+    <message>
+        <source>The server answered %1 %2</source>
+        <translation>The server answered %1 %2</translation>
+    </message>
 </context>
 </TS>

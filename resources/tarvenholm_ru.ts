@@ -170,5 +170,20 @@
         <source>Update finished.</source>
         <translation>Обновление завершено.</translation>
     </message>
+    <message>
+        <source>Another copy of TarvenHOLM is updating; waiting until it has finished...</source>
+        <translation>Другая копия TarvenHOLM сейчас обновляется; ожидание её завершения...</translation>
+    </message>
+</context>
+<context>
+    <name>Downloader</name>
+    <message>
+        <source>The server answered %1 %2, sending to %3</source>
+        <translation>Сервер ответил %1 %2 и отправил на %3</translation>
+    </message>
+    <message>
+        <source>The server answered %1 %2</source>
+        <translation>Сервер ответил %1 %2</translation>
+    </message>
 </context>
 </TS>

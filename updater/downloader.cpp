@@ -64,11 +64,17 @@ void Downloader::saveFile()
     const QByteArray data = reply->readAll();
     if (!writeError.isEmpty())
         return;
-    if (file.write(data) != data.size()) {
-        // A short write (a full disk, say) must not end as a finished download:
-        // the caller would install a truncated file. Stop the transfer here.
-        writeError = file.errorString();
-        reply->abort();
+    // A write may take only part of the block; the next one then tells why.
+    for (qint64 written = 0; written < data.size();) {
+        const qint64 count = file.write(data.constData() + written, data.size() - written);
+        if (count <= 0) {
+            // A failed write (a full disk, say) must not end as a finished
+            // download: the caller would install a truncated file.
+            writeError = file.errorString();
+            reply->abort();
+            return;
+        }
+        written += count;
     }
 }
 
@@ -81,6 +87,21 @@ void Downloader::progress(qint64 bytesReceived, qint64 bytesTotal)
 void Downloader::downloadError(QNetworkReply::NetworkError code)
 {
     qDebug() << "downloadError: " << int(code);
+}
+
+// An HTTP answer that is not a success (a redirect, which is not followed)
+// carries no file, whatever its body.
+QString Downloader::refusal(QNetworkReply *reply)
+{
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid() || (status.toInt() >= 200 && status.toInt() < 300))
+        return QString();
+    const QString code = status.toString();
+    const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    const QUrl target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+    if (target.isValid())
+        return tr("The server answered %1 %2, sending to %3").arg(code, reason, reply->url().resolved(target).toString());
+    return tr("The server answered %1 %2").arg(code, reason);
 }
 
 void Downloader::replyFinished(QNetworkReply *finished)
@@ -99,6 +120,9 @@ void Downloader::replyFinished(QNetworkReply *finished)
     } else if (finished->error() != QNetworkReply::NoError) {
         qDebug() << "download failed: " << finished->errorString();
         emit downloadFailed(finished->errorString());
+    } else if (const QString refused = refusal(finished); !refused.isEmpty()) {
+        qDebug() << "download failed: " << refused;
+        emit downloadFailed(refused);
     } else {
         emit downloadDone();
     }

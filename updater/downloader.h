@@ -36,6 +36,7 @@ private slots:
 
 private:
     bool openTarget(const QString &fileName);
+    static QString refusal(QNetworkReply *reply);
 
     int downloadCount;
     QNetworkReply *reply = nullptr;

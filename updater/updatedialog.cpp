@@ -3,9 +3,11 @@
 
 #include "app/appconfig.h"
 #include "updater/checksum.h"
+#include "updater/contentfolder.h"
 #include "updater/manifest.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -29,12 +31,15 @@ QString hex8(quint32 crc)
 UpdateDialog::UpdateDialog(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::UpdateDialog)
+    , tempFileName(QDir::tempPath() + QStringLiteral("/tvdown.tmp"))
+    , updateLock(tempFileName + QStringLiteral(".lock"))
 {
     ui->setupUi(this);
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
     ui->buttonBox->button(QDialogButtonBox::Cancel)->setEnabled(true);
 
-    tempFileName = QDir::tempPath() + QStringLiteral("/tvdown.tmp");
+    // A lock left by a client that died is taken over; a living one's never.
+    updateLock.setStaleLockTime(0);
     appendLog(tr("Using temporary filename [%1]").arg(tempFileName));
     appendLog(tr("Checking for updates..."));
 
@@ -60,8 +65,14 @@ void UpdateDialog::appendLog(const QString &text)
     qDebug() << text;
 }
 
+void UpdateDialog::release()
+{
+    updateLock.unlock();
+}
+
 void UpdateDialog::showError(const QString &text)
 {
+    release();
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
     ui->buttonBox->button(QDialogButtonBox::Cancel)->setEnabled(true);
     ui->label->setText(text);
@@ -78,6 +89,30 @@ void UpdateDialog::startDownload(const QUrl &url)
 
 void UpdateDialog::start()
 {
+    if (!updateLock.tryLock(0)) {
+        if (updateLock.error() != QLockFile::LockFailedError) {
+            showError(tr("Could not save file: %1").arg(tempFileName + QStringLiteral(".lock")));
+            return;
+        }
+        // A lock file nobody can read (its writer died making it) would hold
+        // every later update up: after a while it counts as left behind.
+        qint64 pid = 0;
+        QString host, application;
+        const QFileInfo lockFile(tempFileName + QStringLiteral(".lock"));
+        if (!updateLock.getLockInfo(&pid, &host, &application)
+            && lockFile.lastModified().secsTo(QDateTime::currentDateTime()) > 10)
+            updateLock.removeStaleLockFile();
+        if (!waitingForLock) {
+            waitingForLock = true;
+            const QString text = tr("Another copy of TarvenHOLM is updating; waiting until it has finished...");
+            ui->label->setText(text);
+            appendLog(text);
+        }
+        QTimer::singleShot(500, this, &UpdateDialog::start);
+        return;
+    }
+    if (waitingForLock)
+        ui->label->setText(QString());
     startDownload(serverUrl(AppConfig::instance()->updateroot, QStringLiteral("update/stamp.txt")));
 }
 
@@ -85,12 +120,13 @@ void UpdateDialog::onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
 {
     qDebug() << currentUrl << "received: " << bytesReceived << "total: " << bytesTotal;
     if (bytesTotal > 0) {
+        // All values in one step: a "%1" inside the URL must stay text.
         ui->label->setText(tr("Downloading %1 (%2Kb/%3Kb)")
-                               .arg(currentUrl.toString())
-                               .arg(bytesReceived / 1024)
-                               .arg(bytesTotal / 1024));
+                               .arg(currentUrl.toString(), QString::number(bytesReceived / 1024),
+                                    QString::number(bytesTotal / 1024)));
     } else {
-        ui->label->setText(tr("Downloading %1 (%2Kb)").arg(currentUrl.toString()).arg(bytesReceived / 1024));
+        ui->label->setText(
+            tr("Downloading %1 (%2Kb)").arg(currentUrl.toString(), QString::number(bytesReceived / 1024)));
     }
 }
 
@@ -148,7 +184,8 @@ void UpdateDialog::onStampArrived()
         finishUpdate();
         return;
     }
-    appendLog(tr("Updater stamp difference: server=%1 local=%2").arg(serverStamp).arg(localStamp));
+    appendLog(tr("Updater stamp difference: server=%1 local=%2")
+                  .arg(QString::number(serverStamp), QString::number(localStamp)));
     startDownload(serverUrl(AppConfig::instance()->updateroot, QStringLiteral("update/files.txt")));
 }
 
@@ -193,8 +230,11 @@ void UpdateDialog::onFileListArrived()
             qDebug() << "Unsafe file name in files.txt: " << line;
             continue;
         }
-        const quint32 local = fileCrc32(contentPath(name));
-        if (local != listed) {
+        // Only a plain file is read: a pipe would hold the check up, and a link
+        // is to be replaced, not followed. Anything else is outdated.
+        const ContentFolder::Entry entry = ContentFolder::entry(name);
+        const quint32 local = entry == ContentFolder::Entry::PlainFile ? fileCrc32(contentPath(name)) : 0xFFFFFFFFu;
+        if (local != listed || entry == ContentFolder::Entry::Other) {
             qDebug() << name << hex8(listed) << hex8(local);
             pendingLines << line;
             appendLog(tr("Found file to download: %1").arg(name));
@@ -233,16 +273,20 @@ void UpdateDialog::onContentFileArrived()
     }
 
     const QString localPath = contentPath(name);
+    // Linked folders on the way go first (the links, not what they point to):
+    // the old file is then the one inside the content folder, if any.
+    QString dir = QFileInfo(localPath).path();
+    const bool wayClear = ContentFolder::clearWayTo(name, &dir);
     const QFileInfo local(localPath);
-    // A file its owner made read-only counts as one that cannot be replaced,
-    // as it would on Windows.
-    if (local.exists()
-        && (!(local.permissions() & QFileDevice::WriteOwner) || !QFile::remove(localPath))) {
+    // A link at the path goes, not what it points to. A file its owner made
+    // read-only counts as one that cannot be replaced, as it would on Windows.
+    const bool replaceable = local.isSymLink()
+        || (!local.exists() || ((local.permissions() & QFileDevice::WriteOwner) && !local.isDir()));
+    if ((local.exists() || local.isSymLink()) && (!replaceable || !QFile::remove(localPath))) {
         showError(tr("Could not delete file [%1]").arg(localPath));
         return;
     }
-    const QString dir = local.path();
-    if (!QDir().mkpath(dir)) {
+    if (!wayClear || !QDir().mkpath(dir)) {
         showError(tr("Could not make path [%1]").arg(dir));
         return;
     }
@@ -277,6 +321,7 @@ void UpdateDialog::finishUpdate()
         QSettings settings(QString::fromLatin1(AppConfig::fileName), QSettings::IniFormat);
         settings.setValue("stamp", serverStamp);
     }
+    release();
     ui->progressBar->setValue(ui->progressBar->maximum());
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(true);
     ui->buttonBox->button(QDialogButtonBox::Cancel)->setEnabled(false);

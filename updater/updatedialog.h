@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QLockFile>
 #include <QStringList>
 #include <QUrl>
 
@@ -43,10 +44,15 @@ private:
     bool openDownloaded(class QFile &file);
     bool eventsDue() const;
     void processEvents();
+    void release();
 
     Ui::UpdateDialog *ui;
     Downloader downloader;
     QString tempFileName;
+    // Held while this dialog updates: every copy of the client uses the same
+    // temporary file, and two updates must never write it at once.
+    QLockFile updateLock;
+    bool waitingForLock = false;
     QUrl currentUrl;
     QStringList fileLines;
     QStringList pendingLines;

@@ -41,13 +41,18 @@ bool MyWebPage::isBlocked(const QString &url)
     return url.contains(QLatin1String(blockedHostFragment));
 }
 
-MyWebPage::Decision MyWebPage::decide(const QString &url, Navigation navigation)
+MyWebPage::Decision MyWebPage::decide(const QString &url, Navigation navigation, bool inGameTab)
 {
     const AppConfig *config = AppConfig::instance();
     if (isBlocked(url))
         return Blocked;
-    if (url.contains(QLatin1String(forumHostFragment)) || containsAny(url, config->intbrowserKeys))
-        return navigation == Other ? LoadInPlace : OpenInNewTab;
+    // An internal URL the user asked for opens a tab of its own, but a form
+    // sent from a forum or partner tab loads there with its data: a login
+    // must reach its site.
+    if (url.contains(QLatin1String(forumHostFragment)) || containsAny(url, config->intbrowserKeys)) {
+        const bool inPlace = navigation == Other || (navigation == FormSubmitted && !inGameTab);
+        return inPlace ? LoadInPlace : OpenInNewTab;
+    }
     if (containsAny(url, config->extbrowser))
         return OpenOnDesktop;
     return Default;
@@ -125,7 +130,7 @@ bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
     const bool byDefault = QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
     const Navigation navigation = classify(type, isMainFrame);
     qDebug() << "acceptNavigationRequest: " << url << " --- " << int(navigation);
-    const Decision decision = decide(url.toString(), navigation);
+    const Decision decision = decide(url.toString(), navigation, isGamePage());
     if (!carryOut(url, decision))
         return false;
     // The engine would offer a movie as a download: it plays in the player page,

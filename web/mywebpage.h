@@ -28,7 +28,8 @@ public:
 
     TabProfile *tabProfile() const;
 
-    static Decision decide(const QString &url, Navigation navigation);
+    // `inGameTab`: whether the navigation comes from the game tab, which keeps its game.
+    static Decision decide(const QString &url, Navigation navigation, bool inGameTab = false);
     static bool isBlocked(const QString &url);
 
     // Host of the game's forum without its top-level domain; part of the default forum URL.

@@ -66,12 +66,18 @@ void MainWindow::applyLanguage()
     ui->actionEnglish->setChecked(!russian);
     ui->actionRussian->setChecked(russian);
     QTranslator *selected = russian ? translatorRu : translatorEn;
+    for (QTranslator *translator : std::as_const(qtTranslatorsRu))
+        QApplication::removeTranslator(translator);
     if (translatorRu)
         QApplication::removeTranslator(translatorRu);
     if (translatorEn)
         QApplication::removeTranslator(translatorEn);
     if (selected)
         QApplication::installTranslator(selected);
+    if (russian) {
+        for (QTranslator *translator : std::as_const(qtTranslatorsRu))
+            QApplication::installTranslator(translator);
+    }
     ui->retranslateUi(this);
 }
 
@@ -308,7 +314,8 @@ void MainWindow::doEmail()
 
 QString battleUrl(const QString &moviePath, int battle)
 {
-    return QStringLiteral("file:///%1?%2").arg(moviePath).arg(battle);
+    // Both values in one step: a "%1" in the folder's name must stay text.
+    return QStringLiteral("file:///%1?%2").arg(moviePath, QString::number(battle));
 }
 
 void MainWindow::doViewBattle()

@@ -36,6 +36,9 @@ public:
 
     QTranslator *translatorRu = nullptr;
     QTranslator *translatorEn = nullptr;
+    // Qt's own texts in Russian (standard buttons, input dialogs, the web
+    // views' menus), installed with translatorRu.
+    QList<QTranslator *> qtTranslatorsRu;
 
 public slots:
     void linkClicked(QUrl url);

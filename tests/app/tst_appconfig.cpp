@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLocale>
 #include <QProcess>
 #include <QSettings>
 
@@ -58,8 +59,8 @@ void TestAppConfig::noSettingsFile()
     TestEnv::freshDir("nofile");
     MessageLog log;
     AppConfig config;
-    QVERIFY(log.contains("System Language:"));
-    QVERIFY(log.contains("System LocaleId:"));
+    QVERIFY(log.contains("System Language: \"C\""));
+    QVERIFY(log.contains(QString("System LocaleId: %1").arg(int(QLocale::C))));
     QCOMPARE(config.lang, QString("en")); // the test runs in the C locale
     QCOMPARE(config.width, 1000);
     QCOMPARE(config.height, 900);
@@ -68,7 +69,7 @@ void TestAppConfig::noSettingsFile()
     QCOMPARE(config.urlgame, QString("./content/loader.swf"));
     QCOMPARE(config.urlbattle, QString("./content/battle.swf"));
     QCOMPARE(config.style, QString("plastique"));
-    QCOMPARE(config.extbrowser, QStringList({"http:", "mailto:"}));
+    QCOMPARE(config.extbrowser, QStringList({"http:", "https:", "mailto:"}));
     QCOMPARE(config.intbrowserTitles.size(), 2);
     QVERIFY(config.updateroot.startsWith("http://") && config.updateroot.endsWith('/'));
     QVERIFY(config.forum.startsWith("http://"));

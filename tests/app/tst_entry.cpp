@@ -66,7 +66,7 @@ void TestEntry::missingTranslations()
     }
     if (windowCreated) {
         // Answered: the start goes on, the update dialog reports the dead server.
-        QVERIFY2(client.waitForLine("Could not download file"), qPrintable(client.errorText()));
+        QVERIFY2(client.waitForLineStarting("\"Could not download file: "), qPrintable(client.errorText()));
         QVERIFY(client.errorText().contains("MyTabWidget"));
         QVERIFY(client.running());
         client.kill();
@@ -83,7 +83,7 @@ void TestEntry::unknownStyle()
     const QString dir = prepare("style", true, true, "style=nosuchstyle\n");
     ClientProcess client;
     client.start(dir, dir + "/home");
-    QVERIFY2(client.waitForLine("Could not download file"), qPrintable(client.errorText()));
+    QVERIFY2(client.waitForLineStarting("\"Could not download file: "), qPrintable(client.errorText()));
     QVERIFY(!client.errorText().contains("nosuchstyle"));
     client.kill();
 }

@@ -3,6 +3,7 @@
 #include "testenv.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QThread>
 
 ClientProcess::ClientProcess()
@@ -36,16 +37,32 @@ QString ClientProcess::errorText()
     return QString::fromUtf8(m_err);
 }
 
-bool ClientProcess::waitForLine(const QString &text, int timeoutMs)
+QStringList ClientProcess::lines()
+{
+    return errorText().split(QLatin1Char('\n'));
+}
+
+bool ClientProcess::waitFor(const std::function<bool()> &seen, int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!errorText().contains(text)) {
+    while (!seen()) {
         if (timer.elapsed() > timeoutMs || m_process.state() == QProcess::NotRunning)
-            return errorText().contains(text);
+            return seen();
         m_process.waitForReadyRead(100);
     }
     return true;
+}
+
+bool ClientProcess::waitForLine(const QString &line, int timeoutMs)
+{
+    return waitFor([&] { return lines().contains(line); }, timeoutMs);
+}
+
+bool ClientProcess::waitForLineStarting(const QString &start, int timeoutMs)
+{
+    return waitFor([&] { return !lines().filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(start))).isEmpty(); },
+                   timeoutMs);
 }
 
 bool ClientProcess::waitForExit(int timeoutMs)

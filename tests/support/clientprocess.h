@@ -2,6 +2,8 @@
 #define CLIENTPROCESS_H
 
 #include <QProcess>
+
+#include <functional>
 #include <QString>
 
 // The real client executable, started in a folder of the test's with a HOME of
@@ -13,7 +15,10 @@ public:
     ~ClientProcess();
 
     void start(const QString &workingDir, const QString &home);
-    bool waitForLine(const QString &text, int timeoutMs = 20000);
+    // Diagnostic lines are matched whole; a fragment would be found in other lines too.
+    bool waitForLine(const QString &line, int timeoutMs = 20000);
+    bool waitForLineStarting(const QString &start, int timeoutMs = 20000);
+    QStringList lines();
     bool waitForExit(int timeoutMs = 20000);
     int exitCode() const { return m_process.exitCode(); }
     qint64 processId() const { return m_process.processId(); }
@@ -34,6 +39,8 @@ public:
     static QString executable();
 
 private:
+    bool waitFor(const std::function<bool()> &seen, int timeoutMs);
+
     QProcess m_process;
     QProcessEnvironment m_env;
     QByteArray m_err;

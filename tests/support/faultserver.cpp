@@ -1,6 +1,7 @@
 #include "faultserver.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <sys/socket.h>
 
@@ -43,11 +44,26 @@ void FaultServer::incomingConnection(qintptr handle)
                 continue;
             }
             const Answer answer = known ? m_answers.value(path) : m_default;
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: "
-                          + QByteArray::number(answer.body.size()) + "\r\n\r\n");
+            if (answer.fault == StallUnannounced)
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n");
+            else
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: "
+                              + QByteArray::number(answer.body.size()) + "\r\n\r\n");
+            if (answer.fault == Stall || answer.fault == StallUnannounced) {
+                // What is sent before the stall comes in two parts: the client
+                // reports progress at most every 100 ms, on data arriving.
+                const QByteArray part = answer.body.left(int(answer.sent));
+                socket->write(part.left(part.size() / 2));
+                QTimer::singleShot(300, socket, [socket, rest = part.mid(part.size() / 2)] { socket->write(rest); });
+                return;
+            }
             socket->write(answer.body.left(int(answer.fault == None ? answer.body.size() : answer.sent)));
             if (answer.fault == None)
                 continue;
+            if (answer.fault == Pause) {
+                QTimer::singleShot(1000, socket, [socket, rest = answer.body.mid(int(answer.sent))] { socket->write(rest); });
+                continue;
+            }
             socket->flush();
             socket->waitForBytesWritten(5000);
             if (answer.fault == CutShort) {

@@ -7,12 +7,14 @@
 
 // A scripted HTTP server for what nginx will not do. Every path it knows is
 // answered with 200 and a Content-Length; a path given a fault gets only part
-// of its body and then a closed connection, a reset, or a stall.
+// of its body and then a closed connection, a reset, or a stall (the part sent
+// in two pieces 300 ms apart); or a pause of a second before the rest (Pause),
+// or no Content-Length before a stall (StallUnannounced).
 class FaultServer : public QTcpServer
 {
     Q_OBJECT
 public:
-    enum Fault { None, CutShort, Reset, Stall };
+    enum Fault { None, CutShort, Reset, Stall, Pause, StallUnannounced };
     FaultServer();
     // Shorthand: every path answers with this body and fault.
     FaultServer(Fault fault, QByteArray body, qint64 sentBytes);

@@ -122,16 +122,16 @@ QStringList MessageLog::lines() const
     return *captured;
 }
 
-bool MessageLog::contains(const QString &text) const
+int MessageLog::count(const QString &line) const
 {
-    return count(text) > 0;
+    return int(captured->count(line));
 }
 
-int MessageLog::count(const QString &text) const
+int MessageLog::countStarting(const QString &start) const
 {
     int n = 0;
     for (const QString &line : *captured)
-        n += line.contains(text) ? 1 : 0;
+        n += line.startsWith(start) ? 1 : 0;
     return n;
 }
 

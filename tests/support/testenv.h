@@ -1,6 +1,7 @@
 #ifndef TESTENV_H
 #define TESTENV_H
 
+#include <QDebug>
 #include <QString>
 #include <QtTest>
 
@@ -28,15 +29,34 @@ QString binaryDir();                 // the build folder (for the client and too
         return QTest::qExec(&tc, argc, argv);                          \
     }
 
+// A diagnostic line as the program writes it: the items through the debug
+// stream (strings quoted, URLs in their QUrl(...) form, blanks between).
+template <typename... Items>
+QString debugLine(const Items &...items)
+{
+    QString text;
+    {
+        QDebug stream(&text);
+        (stream << ... << items);
+    }
+    if (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text;
+}
+
 // Collects what reaches the Qt message channel, for asserting diagnostic lines.
+// Lines are matched whole: a fragment would also be found in other lines.
 class MessageLog
 {
 public:
     MessageLog();
     ~MessageLog();
     QStringList lines() const;
-    bool contains(const QString &text) const;
-    int count(const QString &text) const;
+    bool contains(const QString &line) const { return count(line) > 0; }
+    int count(const QString &line) const;
+    // Lines that begin with the text, for lines whose end is not the client's
+    // own (an engine's message, a temporary path).
+    int countStarting(const QString &start) const;
     void clear();
 };
 

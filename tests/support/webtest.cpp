@@ -1,5 +1,6 @@
 #include "webtest.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSignalSpy>
 #include <QTest>
@@ -46,20 +47,33 @@ bool WebTest::load(QWebEngineView *view, const QUrl &url, int timeoutMs)
 
 bool WebTest::click(QWebEngineView *view, const QString &selector)
 {
-    const QVariantList centre = runJs(view, QStringLiteral("(function() {"
-                                                           " var e = document.querySelector('%1');"
-                                                           " if (!e) return [];"
-                                                           " e.scrollIntoView();"
-                                                           " var r = e.getBoundingClientRect();"
-                                                           " return [r.left + r.width / 2, r.top + r.height / 2];"
-                                                           "})()").arg(selector))
-                                        .toList();
-    if (centre.size() != 2 || !view->focusProxy())
-        return false;
-    const QPoint at(centre.at(0).toInt(), centre.at(1).toInt());
-    QTest::mouseMove(view->focusProxy(), at);
-    QTest::mouseClick(view->focusProxy(), Qt::LeftButton, Qt::NoModifier, at);
-    return true;
+    // The element's centre, once the page has laid it out where the view shows
+    // it (a view just shown or resized may still be placing it).
+    const QString where = QStringLiteral("(function() {"
+                                         " var e = document.querySelector('%1');"
+                                         " if (!e) return [];"
+                                         " e.scrollIntoView({block: 'nearest'});"
+                                         " var r = e.getBoundingClientRect();"
+                                         " var x = r.left + r.width / 2, y = r.top + r.height / 2;"
+                                         " var hit = document.elementFromPoint(x, y);"
+                                         " if (!hit || !(hit === e || e.contains(hit))) return [];"
+                                         " return [x, y, window.innerWidth, window.innerHeight];"
+                                         "})()").arg(selector);
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        const QVariantList found = runJs(view, where).toList();
+        QWidget *input = view->focusProxy();
+        if (found.size() == 4 && input && input->isVisible() && input->width() == found.at(2).toInt()
+            && input->height() == found.at(3).toInt()) {
+            const QPoint at(found.at(0).toInt(), found.at(1).toInt());
+            QTest::mouseMove(input, at);
+            QTest::mouseClick(input, Qt::LeftButton, Qt::NoModifier, at);
+            return true;
+        }
+        QTest::qWait(50);
+    }
+    return false;
 }
 
 bool WebTest::waitForTitle(QWebEngineView *view, const QString &title, int timeoutMs)

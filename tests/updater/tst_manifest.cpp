@@ -64,7 +64,7 @@ void TestManifest::parseFileInfo()
     }
     // Only a wrong number of fields is reported here; a bad checksum is the caller's to report.
     const bool fieldCount = line.split(',').size() != 2;
-    QCOMPARE(log.contains("Invalid files.txt format: "), fieldCount);
+    QCOMPARE(log.contains(debugLine("Invalid files.txt format: ", line)), fieldCount);
 }
 
 void TestManifest::parseStampLine_data()

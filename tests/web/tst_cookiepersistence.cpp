@@ -21,9 +21,13 @@ private slots:
     void cleanupTestCase();
     void loginSurvivesTabAndRestart();
     void popupCookiesFollowTheirOpener();
+    void logoutEndsTheSession();
+    void forumLoginKeepsItsData_data();
+    void forumLoginKeepsItsData();
 
 private:
     QString cookiesSentFor(const QString &path) const;
+    void openWindow();
     void closeWindow();
     MyWebView *view(int i) const { return qobject_cast<MyWebView *>(window->tabWidget()->widget(i)); }
 
@@ -46,6 +50,17 @@ static const char serverConfig[] = R"(
         add_header Set-Cookie "popup=w1; Path=/";
         return 200 "<html><head><title>Popup</title></head></html>";
     }
+    location = /guild/logout {
+        add_header Set-Cookie "session=; Max-Age=0; Path=/";
+        return 200 "<html><head><title>Logged out</title></head></html>";
+    }
+    location = /forum.tarvenholm/login {
+        add_header Set-Cookie "forum_sid=f1; Path=/";
+        return 200 "<html><head><title>Welcome</title></head></html>";
+    }
+    location = /forum.tarvenholm/index.html {
+        return 200 "<html><head><title>Forum</title></head><body><form method='post' action='login'><input name='user' value='hero'><input type='submit' id='enter' value='Log in'></form></body></html>";
+    }
     location /guild/ {
         return 200 "<html><head><title>Guild</title></head><body><script>function pop() { window.open('/popup'); }</script></body></html>";
     }
@@ -57,8 +72,17 @@ void TestCookiePersistence::initTestCase()
     QDir().mkpath(TestEnv::root() + "/site");
     QVERIFY(server->start());
     AppConfig::instance()->intbrowserKeys = QStringList({"/guild/"});
+    openWindow();
+}
+
+// A start of the client: a window with its game tab, shown (pages take
+// clicks once shown).
+void TestCookiePersistence::openWindow()
+{
     window = new MainWindow;
     window->appendTab(new MyWebView, "game");
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
 }
 
 void TestCookiePersistence::cleanupTestCase()
@@ -92,7 +116,7 @@ void TestCookiePersistence::loginSurvivesTabAndRestart()
     window->tabCloseRequested(1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
-    QSettings stored("cookies/0.1", QSettings::IniFormat);
+    QSettings stored("cookies/127.0.0.1", QSettings::IniFormat);
     QStringList keys = stored.allKeys();
     keys.sort();
     QCOMPARE(keys, QStringList({"remember", "scoped", "secret", "session", "tls"}));
@@ -113,8 +137,7 @@ void TestCookiePersistence::loginSurvivesTabAndRestart()
 
     // The next start: a new window with new jars.
     closeWindow();
-    window = new MainWindow;
-    window->appendTab(new MyWebView, "game");
+    openWindow();
     server->clearAccessLog();
     window->openInNewTab(server->rootUrl() + "guild/board/topic");
     QTRY_COMPARE(view(1)->title(), QString("Guild"));
@@ -139,20 +162,84 @@ void TestCookiePersistence::popupCookiesFollowTheirOpener()
 
     // The opener closes first: the cookies are written when its last window goes.
     window->tabCloseRequested(1);
-    QVERIFY(!QSettings("cookies/0.1", QSettings::IniFormat).contains("popup"));
+    QVERIFY(!QSettings("cookies/127.0.0.1", QSettings::IniFormat).contains("popup"));
     window->doCloseTabs();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(QSettings("cookies/0.1", QSettings::IniFormat).contains("popup"));
+    QVERIFY(QSettings("cookies/127.0.0.1", QSettings::IniFormat).contains("popup"));
 
     // From the game tab nothing reaches the disk.
-    QFile::remove("cookies/0.1");
+    QFile::remove("cookies/127.0.0.1");
     QVERIFY(WebTest::load(view(0), QUrl(server->rootUrl() + "guild/game")));
     WebTest::runJs(view(0), "pop()");
     QTRY_COMPARE(window->tabWidget()->count(), 2);
     QTRY_COMPARE(view(1)->title(), QString("Popup"));
     window->doCloseTabs();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!QFile::exists("cookies/0.1"));
+    QVERIFY(!QFile::exists("cookies/127.0.0.1"));
+}
+
+// A cookie the server deletes (a logout) leaves the store: the session stays ended.
+void TestCookiePersistence::logoutEndsTheSession()
+{
+    AppConfig::instance()->extbrowser = QStringList({"mailto:"});
+    window->doCloseTabs();
+    QFile::remove("cookies/127.0.0.1");
+    window->openInNewTab(server->rootUrl() + "guild/login");
+    QTRY_COMPARE(view(1)->title(), QString("Logged in"));
+    QVERIFY(WebTest::load(view(1), QUrl(server->rootUrl() + "guild/logout")));
+    QCOMPARE(view(1)->title(), QString("Logged out"));
+    window->doCloseTabs();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QSettings stored("cookies/127.0.0.1", QSettings::IniFormat);
+    QVERIFY(stored.contains("remember"));
+    QVERIFY(!stored.contains("session"));
+
+    server->clearAccessLog();
+    window->openInNewTab(server->rootUrl() + "guild/news");
+    QTRY_COMPARE(view(1)->title(), QString("Guild"));
+    const QString sent = cookiesSentFor("/guild/news");
+    QVERIFY2(sent.contains("remember=r1") && !sent.contains("session="), qPrintable(sent));
+}
+
+void TestCookiePersistence::forumLoginKeepsItsData_data()
+{
+    QTest::addColumn<bool>("fromGameTab");
+    QTest::newRow("forum tab") << false;
+    QTest::newRow("game tab") << true;
+}
+
+// A login form sent from the forum's tab reaches the forum with its data and
+// logs in there; sent from the game tab it opens the forum in a tab of its own.
+void TestCookiePersistence::forumLoginKeepsItsData()
+{
+    QFETCH(bool, fromGameTab);
+    window->doCloseTabs();
+    const QUrl forum(server->rootUrl() + "forum.tarvenholm/index.html");
+    MyWebView *page = view(0);
+    if (fromGameTab) {
+        QVERIFY(WebTest::load(page, forum));
+    } else {
+        window->openInNewTab(forum.toString());
+        page = view(1);
+        QTRY_COMPARE(page->title(), QString("Forum"));
+    }
+    server->clearAccessLog();
+    QVERIFY(WebTest::click(page, "#enter"));
+    if (fromGameTab) {
+        QTRY_COMPARE(window->tabWidget()->count(), 2);
+        QTRY_COMPARE(view(1)->title(), QString("Welcome"));
+        QTRY_VERIFY(server->accessLog().contains("\"GET /forum.tarvenholm/login HTTP/1.1\""));
+        QCOMPARE(view(0)->title(), QString("Forum"));
+    } else {
+        QTRY_COMPARE(page->title(), QString("Welcome"));
+        QCOMPARE(window->tabWidget()->count(), 2);
+        // The form's data went along: "user=hero", 9 bytes.
+        QVERIFY2(server->accessLog().contains("\"POST /forum.tarvenholm/login HTTP/1.1\" 200"), server->accessLog().constData());
+        QVERIFY(server->accessLog().contains("\"9\""));
+        window->doCloseTabs();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(QSettings("cookies/127.0.0.1", QSettings::IniFormat).contains("forum_sid"));
+    }
 }
 
 TARVEN_TEST_MAIN(TestCookiePersistence)

@@ -32,6 +32,7 @@ private slots:
     void blockedHostGetsNoRequest();
     void iframesAreDecidedAlike();
     void reloadOfInternalPageOpensTab();
+    void emptyExtbrowserEntrySendsEverythingOut_data();
     void emptyExtbrowserEntrySendsEverythingOut();
     void labelRules_data();
     void labelRules();
@@ -43,12 +44,14 @@ private:
     MyWebView *view(int index) const { return qobject_cast<MyWebView *>(window->tabWidget()->widget(index)); }
     bool loadInto(MyWebView *target, const QUrl &url) { return WebTest::load(target, url); }
     QString site(const QString &path) const { return server->rootUrl() + path; }
+    QString local(const QString &name) const { return QUrl::fromLocalFile(pages + "/" + name).toString(); }
 
     NginxServer *server = nullptr;
     MainWindow *window = nullptr;
     MyWebView *game = nullptr;
     DesktopCatcher *desktop = nullptr;
     QString pages;
+    QStringList defaultExtbrowser;
 };
 
 static const char gamePage[] = R"(<html><head><title>Game</title>
@@ -56,6 +59,7 @@ static const char gamePage[] = R"(<html><head><title>Game</title>
 <a id="forum" href="%1forum.tarvenholm/index.html" style="display:block;width:200px;height:30px">forum</a>
 <a id="outside" href="%1outside.html">outside</a>
 <a id="mail" href="mailto:support@example.org">mail</a>
+<a id="secure" href="https://www.example.org/secure">secure outside</a>
 <a id="blocked" href="%1count?site=counter.yadro.ru">counter</a>
 <a id="blank" target="_blank" href="popup.html">popup</a>
 <a id="blankforum" target="_blank" href="%1forum.tarvenholm/index.html">forum in a new window</a>
@@ -99,7 +103,7 @@ void TestNavigation::initTestCase()
 
     AppConfig *config = AppConfig::instance();
     config->intbrowserKeys = QStringList({"/guild/"});
-    config->extbrowser = QStringList({"http:", "mailto:"});
+    defaultExtbrowser = config->extbrowser; // no settings file: the default
 }
 
 void TestNavigation::cleanupTestCase()
@@ -125,36 +129,39 @@ void TestNavigation::cleanup()
     window = nullptr;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete desktop;
-    AppConfig::instance()->extbrowser = QStringList({"http:", "mailto:"});
+    AppConfig::instance()->extbrowser = defaultExtbrowser;
 }
 
 void TestNavigation::fromGamePage_data()
 {
     QTest::addColumn<QString>("script");  // what the page does
+    QTest::addColumn<QString>("target");  // the URL the game page is asked to go to
     QTest::addColumn<int>("type");        // navigation type seen by the game page
     QTest::addColumn<QString>("newTab");  // title of the new tab's page, or empty: no new tab
     QTest::addColumn<QString>("external"); // what reaches the desktop handler
     QTest::addColumn<QString>("gameTitle"); // the game page afterwards
 
     // "#id": a mouse click on that element; anything else is run as a script in the page.
-    QTest::newRow("forum link") << "#forum" << 0 << "Forum" << "" << "Game";
-    QTest::newRow("partner link") << "#partner" << 0 << "Guild" << "" << "Game";
-    QTest::newRow("outside link") << "#outside" << 0 << "" << "outside.html" << "Game";
-    QTest::newRow("mail link") << "#mail" << 0 << "" << "mailto:support@example.org" << "Game";
-    QTest::newRow("blocked link") << "#blocked" << 0 << "" << "" << "Game";
-    QTest::newRow("local link in place") << "#local" << 0 << "" << "" << "Second";
-    QTest::newRow("target blank") << "#blank" << 0 << "Popup" << "" << "Game";
-    QTest::newRow("window.open") << "pop()" << 0 << "Popup" << "" << "Game";
-    QTest::newRow("target blank to the forum") << "#blankforum" << 0 << "Forum" << "" << "Game";
-    QTest::newRow("script to the forum") << "location.href = document.getElementById('forum').href" << 0 << "Forum"
+    QTest::newRow("forum link") << "#forum" << site("forum.tarvenholm/index.html") << 0 << "Forum" << "" << "Game";
+    QTest::newRow("partner link") << "#partner" << site("guild/index.html") << 0 << "Guild" << "" << "Game";
+    QTest::newRow("outside link") << "#outside" << site("outside.html") << 0 << "" << "outside.html" << "Game";
+    QTest::newRow("mail link") << "#mail" << QString("mailto:support@example.org") << 0 << "" << "mailto:support@example.org" << "Game";
+    QTest::newRow("outside https link") << "#secure" << QString("https://www.example.org/secure") << 0 << "" << "https://www.example.org/secure" << "Game";
+    QTest::newRow("blocked link") << "#blocked" << site("count?site=counter.yadro.ru") << 0 << "" << "" << "Game";
+    QTest::newRow("local link in place") << "#local" << local("second.html") << 0 << "" << "" << "Second";
+    QTest::newRow("target blank") << "#blank" << local("popup.html") << 0 << "Popup" << "" << "Game";
+    QTest::newRow("window.open") << "pop()" << local("popup.html") << 0 << "Popup" << "" << "Game";
+    QTest::newRow("target blank to the forum") << "#blankforum" << site("forum.tarvenholm/index.html") << 0 << "Forum" << "" << "Game";
+    QTest::newRow("script to the forum") << "location.href = document.getElementById('forum').href" << site("forum.tarvenholm/index.html") << 0 << "Forum"
                                          << "" << "Game";
-    QTest::newRow("form get") << "document.getElementById('getform').submit()" << 1 << "Search" << "" << "Game";
-    QTest::newRow("form post") << "document.getElementById('postform').submit()" << 1 << "Post" << "" << "Game";
+    QTest::newRow("form get") << "document.getElementById('getform').submit()" << site("guild/search.html?q=sword") << 1 << "Search" << "" << "Game";
+    QTest::newRow("form post") << "document.getElementById('postform').submit()" << site("guild/post.html") << 1 << "Post" << "" << "Game";
 }
 
 void TestNavigation::fromGamePage()
 {
     QFETCH(QString, script);
+    QFETCH(QString, target);
     QFETCH(int, type);
     QFETCH(QString, newTab);
     QFETCH(QString, external);
@@ -179,7 +186,8 @@ void TestNavigation::fromGamePage()
         QTest::qWait(300);
         QCOMPARE(window->tabWidget()->count(), 1);
     }
-    QVERIFY2(log.contains(QString("  ---  %1").arg(type)), qPrintable(log.lines().join('\n')));
+    QVERIFY2(log.contains(debugLine("acceptNavigationRequest: ", QUrl(target), " --- ", type)),
+             qPrintable(log.lines().join('\n')));
     if (external.isEmpty()) {
         QVERIFY(desktop->urls.isEmpty());
         QVERIFY(!log.contains("launch ext browser"));
@@ -212,8 +220,9 @@ void TestNavigation::forumLinkInsideForumTab()
     QTRY_COMPARE(window->tabWidget()->count(), 3);
     QTRY_COMPARE(view(2)->title(), QString("Topic"));
     QCOMPARE(view(1)->title(), QString("Forum"));
-    QVERIFY(log.contains("  ---  0"));
-    QVERIFY(log.contains("  ---  5"));
+    const QUrl topic(site("forum.tarvenholm/topic.html"));
+    QVERIFY(log.contains(debugLine("acceptNavigationRequest: ", topic, " --- ", 0))); // the click in the forum tab
+    QVERIFY(log.contains(debugLine("acceptNavigationRequest: ", topic, " --- ", 5))); // the new tab's own load
 }
 
 void TestNavigation::selfRedirectingForumStaysOneTab_data()
@@ -276,13 +285,23 @@ void TestNavigation::reloadOfInternalPageOpensTab()
     MessageLog log;
     view(1)->reload();
     QTRY_COMPARE(window->tabWidget()->count(), 3);
-    QVERIFY(log.contains("  ---  3"));
+    QVERIFY(log.contains(debugLine("acceptNavigationRequest: ", QUrl(site("guild/index.html")), " --- ", 3)));
     QTRY_COMPARE(view(2)->title(), QString("Guild"));
 }
 
+void TestNavigation::emptyExtbrowserEntrySendsEverythingOut_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::newRow("empty setting") << "";
+    QTest::newRow("trailing comma") << "http:,";
+}
+
+// An empty entry is part of every URL: everything but blocked and internal
+// URLs goes to the desktop, local pages included.
 void TestNavigation::emptyExtbrowserEntrySendsEverythingOut()
 {
-    AppConfig::instance()->extbrowser = AppConfig::splitExtBrowser("http:,");
+    QFETCH(QString, setting);
+    AppConfig::instance()->extbrowser = AppConfig::splitExtBrowser(setting);
     MessageLog log;
     game->load(QUrl::fromLocalFile(pages + "/second.html"));
     QTRY_COMPARE(desktop->urls.size(), 1);
