@@ -13,6 +13,7 @@ export QT_QPA_PLATFORM=offscreen
 echo "== build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2
+cmake --build build --target package >/dev/null   # the Debian package, tested with the rest
 (cd build && ctest --output-on-failure -j2 --timeout 900)
 [ -n "${QUICK:-}" ] && exit 0
 

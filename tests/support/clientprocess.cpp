@@ -21,13 +21,13 @@ QString ClientProcess::executable()
     return TestEnv::binaryDir() + QStringLiteral("/client/tarvenholm");
 }
 
-void ClientProcess::start(const QString &workingDir, const QString &home)
+void ClientProcess::start(const QString &workingDir, const QString &home, const QString &program)
 {
     m_env.insert(QStringLiteral("HOME"), home);
     m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
     m_process.setProcessEnvironment(m_env);
     m_process.setWorkingDirectory(workingDir);
-    m_process.start(executable(), QStringList());
+    m_process.start(program, QStringList());
     m_process.waitForStarted(10000);
 }
 

@@ -14,7 +14,8 @@ public:
     ClientProcess();
     ~ClientProcess();
 
-    void start(const QString &workingDir, const QString &home);
+    // The client, or another program that starts it (the package's launcher).
+    void start(const QString &workingDir, const QString &home, const QString &program = executable());
     // Diagnostic lines are matched whole; a fragment would be found in other lines too.
     bool waitForLine(const QString &line, int timeoutMs = 20000);
     bool waitForLineStarting(const QString &start, int timeoutMs = 20000);
