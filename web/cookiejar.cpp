@@ -60,6 +60,11 @@ QString CookieJar::domainFileName(const QString &domain)
             return groups.join(QLatin1Char('-'));
         }
     }
+    // The list knows host names; anything with control characters is none.
+    for (const QChar c : std::as_const(host)) {
+        if (c.unicode() < 0x20)
+            return host;
+    }
     const QByteArray name = host.toLower().toUtf8();
     const char *registrable = suffixes() ? psl_registrable_domain(suffixes(), name.constData()) : nullptr;
     return registrable ? QString::fromUtf8(registrable) : host;
