@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QFileInfo>
 #include <QNetworkRequest>
+#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -42,21 +43,82 @@ void Downloader::download(const QUrl &url, const QString &fileName)
         emit saveFailed(file.errorString());
         return;
     }
-
-    QNetworkRequest request(url);
-    // Redirects are not followed: whatever the server answers is the answer.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     if (downloadCount == 0)
         connect(&manager, &QNetworkAccessManager::finished, this, &Downloader::replyFinished);
     ++downloadCount;
+    this->url = url;
+    offset = 0;
+    total = -1;
+    validator.clear();
+    takesRanges = false;
+    retriesLeft = retries;
+    sendRequest();
+}
 
+void Downloader::sendRequest()
+{
+    QNetworkRequest request(url);
+    // Redirects are not followed: whatever the server answers is the answer.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    if (offset > 0) {
+        request.setRawHeader("Range", "bytes=" + QByteArray::number(offset) + '-');
+        // The rest of the same file, or else the whole of the new one.
+        if (!validator.isEmpty())
+            request.setRawHeader("If-Range", validator);
+        // A range of a compressed answer would not continue the bytes we have.
+        request.setRawHeader("Accept-Encoding", "identity");
+    }
     reply = manager.get(request);
     // Without a bound Qt's HTTP thread reads ahead of us and can hold a whole
     // large body in memory.
     reply->setReadBufferSize(readBufferSize);
     connect(reply, &QNetworkReply::errorOccurred, this, &Downloader::downloadError);
+    connect(reply, &QNetworkReply::metaDataChanged, this, &Downloader::onHeaders);
     connect(reply, &QNetworkReply::readyRead, this, &Downloader::saveFile);
     connect(reply, &QNetworkReply::downloadProgress, this, &Downloader::progress);
+}
+
+// Empties the file for the whole body. False when it cannot be emptied.
+bool Downloader::startOver()
+{
+    offset = 0;
+    if (file.resize(0) && file.seek(0))
+        return true;
+    writeError = file.errorString();
+    return false;
+}
+
+void Downloader::onHeaders()
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (offset > 0 && status == 206) {
+        // "bytes <first>-<last>/<length>": the rest of the very bytes we have.
+        const QByteArray range = reply->rawHeader("Content-Range");
+        const qsizetype slash = range.indexOf('/'), dash = range.indexOf('-');
+        const qint64 first = range.mid(6, dash - 6).toLongLong();
+        const qint64 length = range.mid(slash + 1).toLongLong();
+        if (range.startsWith("bytes ") && first == offset && (total < 0 || length == total))
+            return;
+        qDebug() << "download range does not fit: " << range;
+        reply->abort(); // finished as an error below: tried again from the start
+        startOver();
+        return;
+    }
+    if (status != 200)
+        return;
+    // The whole file (the first answer, a server that takes no ranges, or a
+    // file that changed): it is written from the start.
+    if (offset > 0 && !startOver()) {
+        reply->abort();
+        return;
+    }
+    total = reply->header(QNetworkRequest::ContentLengthHeader).isValid()
+        ? reply->header(QNetworkRequest::ContentLengthHeader).toLongLong()
+        : -1;
+    takesRanges = reply->rawHeader("Accept-Ranges").contains("bytes")
+        && reply->rawHeader("Content-Encoding").isEmpty();
+    const QByteArray etag = reply->rawHeader("ETag");
+    validator = !etag.isEmpty() && !etag.startsWith("W/") ? etag : reply->rawHeader("Last-Modified");
 }
 
 void Downloader::saveFile()
@@ -80,6 +142,10 @@ void Downloader::saveFile()
 
 void Downloader::progress(qint64 bytesReceived, qint64 bytesTotal)
 {
+    // Counted over the whole file, what came before a resumed part included.
+    bytesReceived += offset;
+    if (bytesTotal >= 0)
+        bytesTotal += offset;
     qDebug() << " Download progress: " << bytesReceived << "/" << bytesTotal;
     emit downloadProgress(bytesReceived, bytesTotal);
 }
@@ -104,6 +170,22 @@ QString Downloader::refusal(QNetworkReply *reply)
     return tr("The server answered %1 %2").arg(code, reason);
 }
 
+bool Downloader::isBreak(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::RemoteHostClosedError: // closed, reset, or the body cut short
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::OperationCanceledError: // a range that did not fit, dropped here
+        return true;
+    default:
+        return false;
+    }
+}
+
 void Downloader::replyFinished(QNetworkReply *finished)
 {
     // What the last readyRead left behind (a reply may finish with data still buffered).
@@ -111,8 +193,22 @@ void Downloader::replyFinished(QNetworkReply *finished)
         saveFile();
     const qint64 written = file.pos();
     qDebug() << "replyFinished" << finished->url() << " total bytes=" << written;
-    file.close();
     qDebug() << "redir: " << finished->attribute(QNetworkRequest::RedirectionTargetAttribute);
+
+    if (writeError.isEmpty() && isBreak(finished->error()) && retriesLeft > 0) {
+        --retriesLeft;
+        // On from the byte reached where the server takes ranges; else from the start.
+        const bool resumable = takesRanges && written > 0;
+        if (resumable || startOver()) {
+            offset = resumable ? written : 0;
+            qDebug() << "download broken, trying again from " << offset << ": " << finished->errorString();
+            finished->deleteLater();
+            reply = nullptr;
+            QTimer::singleShot(retryPauseMs, this, &Downloader::sendRequest);
+            return;
+        }
+    }
+    file.close();
 
     if (!writeError.isEmpty()) {
         qDebug() << "save failed: " << writeError;

@@ -10,6 +10,12 @@
 // Fetches one URL at a time with a GET and streams the body into a file as it
 // arrives. Each download ends in exactly one of downloadDone(), downloadFailed()
 // or, when the file cannot be written, saveFailed().
+//
+// A transfer that breaks (the connection closed or reset, the body cut short)
+// is tried again a few times after a short pause: from the byte it reached,
+// with a range request, when the server takes ranges; from the start
+// otherwise. A range answer that does not fit what came before (the file
+// changed, or the whole file came instead) starts the file over.
 class Downloader : public QObject
 {
     Q_OBJECT
@@ -21,6 +27,9 @@ public:
     // Bytes the reply may buffer before the file catches up; keeps memory flat
     // however large the file.
     static constexpr qint64 readBufferSize = 1 << 20;
+    // How often a broken transfer is tried again, and after what pause.
+    static constexpr int retries = 3;
+    static constexpr int retryPauseMs = 500;
 
 signals:
     void downloadDone();
@@ -36,13 +45,25 @@ private slots:
 
 private:
     bool openTarget(const QString &fileName);
+    void sendRequest();
+    void onHeaders();
+    bool startOver();
     static QString refusal(QNetworkReply *reply);
+    static bool isBreak(QNetworkReply::NetworkError error);
 
     int downloadCount;
     QNetworkReply *reply = nullptr;
     QFile file;
     QNetworkAccessManager manager;
     QString writeError; // set when a received block could not be written
+
+    // What a broken transfer resumes from.
+    QUrl url;
+    qint64 offset = 0;        // bytes in the file before the current request
+    qint64 total = -1;        // the whole file's length, when the server said
+    QByteArray validator;     // its ETag or Last-Modified: the same file, or not
+    bool takesRanges = false;
+    int retriesLeft = 0;
 };
 
 #endif // DOWNLOADER_H

@@ -33,6 +33,7 @@ UpdateDialog::UpdateDialog(QWidget *parent)
     , ui(new Ui::UpdateDialog)
     , tempFileName(QDir::tempPath() + QStringLiteral("/tvdown.tmp"))
     , updateLock(tempFileName + QStringLiteral(".lock"))
+    , transfers(tempFileName)
 {
     ui->setupUi(this);
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
@@ -47,6 +48,16 @@ UpdateDialog::UpdateDialog(QWidget *parent)
     connect(&downloader, &Downloader::downloadFailed, this, &UpdateDialog::onDownloadFailed);
     connect(&downloader, &Downloader::downloadDone, this, &UpdateDialog::onDownloadDone);
     connect(&downloader, &Downloader::downloadProgress, this, &UpdateDialog::onDownloadProgress);
+    connect(&transfers, &DownloadPool::done, this, &UpdateDialog::onFileDone);
+    connect(&transfers, &DownloadPool::failed, this,
+            [this](int, const QString &error) { fail(tr("Could not download file: %1").arg(error)); });
+    connect(&transfers, &DownloadPool::saveFailed, this,
+            [this](int, const QString &error) { fail(tr("Could not save file: %1").arg(error)); });
+    connect(&transfers, &DownloadPool::progress, this, [this](int index, qint64 received, qint64 total) {
+        // The label follows the transfer that reported last.
+        currentUrl = fileUrls.value(index);
+        onDownloadProgress(received, total);
+    });
 
     ui->progressBar->setValue(0);
     // Nothing is fetched before the window has been seen; closing it within this
@@ -56,6 +67,7 @@ UpdateDialog::UpdateDialog(QWidget *parent)
 
 UpdateDialog::~UpdateDialog()
 {
+    QFile::remove(tempFileName);
     delete ui;
 }
 
@@ -147,8 +159,6 @@ void UpdateDialog::onDownloadDone()
         onStampArrived();
     else if (phase == 1)
         onFileListArrived();
-    else
-        onContentFileArrived();
 }
 
 bool UpdateDialog::openDownloaded(QFile &file)
@@ -250,25 +260,26 @@ void UpdateDialog::onFileListArrived()
     }
     if (!lastChecked.isNull())
         ui->label->setText(tr("Checking %1").arg(lastChecked));
+    // The bar counts the files installed.
     ui->progressBar->setMaximum(pendingLines.size() + 1);
     ui->progressBar->setValue(0);
     downloadNextFile();
 }
 
-void UpdateDialog::onContentFileArrived()
+// A content file has arrived in its temporary file: checked and installed.
+void UpdateDialog::onFileDone(int index)
 {
     ++phase;
-    if (pendingLines.isEmpty())
-        return;
-    const QString line = pendingLines.takeFirst();
+    const QString line = pendingLines.at(index);
+    const QString downloaded = transfers.fileOf(index);
     QString name;
     quint32 listed = 0;
     if (!parseFileInfo(line, name, listed)) {
-        showError(tr("Error in file info: %1").arg(line));
+        fail(tr("Error in file info: %1").arg(line));
         return;
     }
-    if (!AppConfig::instance()->ignorecrc && fileCrc32(tempFileName) != listed) {
-        showError(tr("Error in downloaded file (crc): %1").arg(line));
+    if (!AppConfig::instance()->ignorecrc && fileCrc32(downloaded) != listed) {
+        fail(tr("Error in downloaded file (crc): %1").arg(line));
         return;
     }
 
@@ -283,35 +294,55 @@ void UpdateDialog::onContentFileArrived()
     const bool replaceable = local.isSymLink()
         || (!local.exists() || ((local.permissions() & QFileDevice::WriteOwner) && !local.isDir()));
     if ((local.exists() || local.isSymLink()) && (!replaceable || !QFile::remove(localPath))) {
-        showError(tr("Could not delete file [%1]").arg(localPath));
+        fail(tr("Could not delete file [%1]").arg(localPath));
         return;
     }
     if (!wayClear || !QDir().mkpath(dir)) {
-        showError(tr("Could not make path [%1]").arg(dir));
+        fail(tr("Could not make path [%1]").arg(dir));
         return;
     }
-    if (!QFile::copy(tempFileName, localPath)) {
-        showError(tr("Could not copy downloaded file to [%1]").arg(localPath));
+    if (!QFile::copy(downloaded, localPath)) {
+        fail(tr("Could not copy downloaded file to [%1]").arg(localPath));
         return;
     }
+    QFile::remove(downloaded);
+    transfers.release(index);
+    ++installed;
+    ui->progressBar->setValue(installed);
     downloadNextFile();
 }
 
+// The first failure ends the update: every other transfer stops at once and
+// nothing more is installed.
+void UpdateDialog::fail(const QString &message)
+{
+    stopped = true;
+    transfers.stopAll();
+    showError(message);
+}
+
+// Starts the next outdated files while there is room for them; when the last
+// one is in place, the update is done.
 void UpdateDialog::downloadNextFile()
 {
-    if (pendingLines.isEmpty()) {
+    while (!stopped && transfers.hasRoom() && nextPending < pendingLines.size()) {
+        const int index = nextPending++;
+        QString name;
+        quint32 listed = 0;
+        if (!parseFileInfo(pendingLines.at(index), name, listed)) {
+            fail(tr("Error in file info: %1").arg(pendingLines.at(index)));
+            return;
+        }
+        const QUrl url = serverUrl(AppConfig::instance()->updateroot, name);
+        fileUrls.insert(index, url);
+        appendLog(tr("Downloading %1").arg(url.toString()));
+        transfers.start(index, url);
+        qDebug() << "Downloading " << url;
+    }
+    if (!stopped && transfers.isIdle() && nextPending == pendingLines.size()) {
         appendLog(tr("All files downloaded/updated."));
         finishUpdate();
-        return;
     }
-    ui->progressBar->setValue(ui->progressBar->value() + 1);
-    QString name;
-    quint32 listed = 0;
-    if (!parseFileInfo(pendingLines.first(), name, listed)) {
-        showError(tr("Error in file info: %1").arg(pendingLines.first()));
-        return;
-    }
-    startDownload(serverUrl(AppConfig::instance()->updateroot, name));
 }
 
 void UpdateDialog::finishUpdate()

@@ -8,6 +8,9 @@
 #include <QUrl>
 
 #include "updater/downloader.h"
+#include "updater/downloadpool.h"
+
+#include <QHash>
 
 namespace Ui {
 class UpdateDialog;
@@ -40,7 +43,8 @@ private:
 
     void onStampArrived();
     void onFileListArrived();
-    void onContentFileArrived();
+    void onFileDone(int index);
+    void fail(const QString &message);
     bool openDownloaded(class QFile &file);
     bool eventsDue() const;
     void processEvents();
@@ -53,6 +57,12 @@ private:
     // temporary file, and two updates must never write it at once.
     QLockFile updateLock;
     bool waitingForLock = false;
+    // The outdated files, fetched side by side; a file is known by its index in pendingLines.
+    DownloadPool transfers;
+    QHash<int, QUrl> fileUrls;
+    int nextPending = 0;
+    int installed = 0;
+    bool stopped = false;
     QUrl currentUrl;
     QStringList fileLines;
     QStringList pendingLines;

@@ -13,13 +13,32 @@ FaultServer::FaultServer()
 FaultServer::FaultServer(Fault fault, QByteArray body, qint64 sentBytes)
     : FaultServer()
 {
-    m_default = {std::move(body), fault, sentBytes};
+    m_default.body = std::move(body);
+    m_default.fault = fault;
+    m_default.sent = sentBytes;
     m_hasDefault = true;
 }
 
 void FaultServer::serve(const QByteArray &path, const QByteArray &body, Fault fault, qint64 sentBytes)
 {
-    m_answers.insert(path, {body, fault, sentBytes < 0 ? body.size() : sentBytes});
+    Answer answer;
+    answer.body = body;
+    answer.fault = fault;
+    answer.sent = sentBytes < 0 ? body.size() : sentBytes;
+    m_answers.insert(path, answer);
+}
+
+void FaultServer::serveBrokenOnce(const QByteArray &path, const QByteArray &body, qint64 cutAt, Ranges ranges,
+                                  const QByteArray &laterBody)
+{
+    Answer answer;
+    answer.body = body;
+    answer.fault = CutShort;
+    answer.sent = cutAt;
+    answer.brokenOnce = true;
+    answer.ranges = ranges;
+    answer.laterBody = laterBody;
+    m_answers.insert(path, answer);
 }
 
 QString FaultServer::rootUrl() const
@@ -31,50 +50,112 @@ void FaultServer::incomingConnection(qintptr handle)
 {
     auto *socket = new QTcpSocket(this);
     socket->setSocketDescriptor(handle);
+    // Headers and body go in separate writes: without this, the client's
+    // delayed acknowledgement holds every answer back by tens of milliseconds.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
         while (socket->peek(65536).contains("\r\n\r\n")) {
             const QByteArray head = socket->peek(65536);
             const QByteArray request = socket->read(head.indexOf("\r\n\r\n") + 4);
-            const QByteArray path = request.split(' ').value(1);
             ++m_requests;
-            m_paths << path;
-            const bool known = m_answers.contains(path);
-            if (!known && !m_hasDefault) {
-                socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
-                continue;
-            }
-            const Answer answer = known ? m_answers.value(path) : m_default;
-            if (answer.fault == StallUnannounced)
-                socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n");
+            m_mostAtOnce = qMax(m_mostAtOnce, ++m_atOnce);
+            if (m_delay > 0)
+                QTimer::singleShot(m_delay, socket, [this, socket, request] { respond(socket, request); });
             else
-                socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: "
-                              + QByteArray::number(answer.body.size()) + "\r\n\r\n");
-            if (answer.fault == Stall || answer.fault == StallUnannounced) {
-                // What is sent before the stall comes in two parts: the client
-                // reports progress at most every 100 ms, on data arriving.
-                const QByteArray part = answer.body.left(int(answer.sent));
-                socket->write(part.left(part.size() / 2));
-                QTimer::singleShot(300, socket, [socket, rest = part.mid(part.size() / 2)] { socket->write(rest); });
-                return;
-            }
-            socket->write(answer.body.left(int(answer.fault == None ? answer.body.size() : answer.sent)));
-            if (answer.fault == None)
-                continue;
-            if (answer.fault == Pause) {
-                QTimer::singleShot(1000, socket, [socket, rest = answer.body.mid(int(answer.sent))] { socket->write(rest); });
-                continue;
-            }
-            socket->flush();
-            socket->waitForBytesWritten(5000);
-            if (answer.fault == CutShort) {
-                socket->disconnectFromHost();
-            } else if (answer.fault == Reset) {
-                // A zero linger time turns the close into a reset (RST).
-                struct linger hard = {1, 0};
-                ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-                socket->abort();
-            }
-            return;
+                respond(socket, request);
         }
     });
+}
+
+void FaultServer::done()
+{
+    --m_atOnce;
+}
+
+static QByteArray header(const QByteArray &request, const QByteArray &name)
+{
+    for (const QByteArray &line : request.split('\n')) {
+        if (line.toLower().startsWith(name.toLower() + ':'))
+            return line.mid(name.size() + 1).trimmed();
+    }
+    return QByteArray();
+}
+
+void FaultServer::respond(QTcpSocket *socket, const QByteArray &request)
+{
+    const QByteArray path = request.split(' ').value(1);
+    m_paths << path;
+    m_ranges << header(request, "Range");
+    const bool known = m_answers.contains(path);
+    if (!known && !m_hasDefault) {
+        socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+        done();
+        return;
+    }
+    Answer &answer = known ? m_answers[path] : m_default;
+    const QByteArray status = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n";
+
+    if (answer.brokenOnce && answer.served++ > 0) {
+        // Served again after the break: the same file (tag "v1"), or a new one ("v2").
+        const bool changed = !answer.laterBody.isEmpty();
+        const QByteArray body = changed ? answer.laterBody : answer.body;
+        const QByteArray tag = changed ? "\"v2\"" : "\"v1\"";
+        const QByteArray range = header(request, "Range");
+        const QByteArray ifRange = header(request, "If-Range");
+        const QByteArray accepts = answer.ranges == NoRanges ? "" : "Accept-Ranges: bytes\r\n";
+        if (answer.ranges == HonourRanges && range.startsWith("bytes=") && (ifRange.isEmpty() || ifRange == tag)) {
+            const qint64 from = range.mid(6, range.indexOf('-') - 6).toLongLong();
+            socket->write("HTTP/1.1 206 Partial Content\r\nContent-Type: application/octet-stream\r\n" + accepts
+                          + "ETag: " + tag + "\r\nContent-Range: bytes " + QByteArray::number(from) + '-'
+                          + QByteArray::number(body.size() - 1) + '/' + QByteArray::number(body.size())
+                          + "\r\nContent-Length: " + QByteArray::number(body.size() - from) + "\r\n\r\n" + body.mid(int(from)));
+        } else {
+            socket->write(status + accepts + "ETag: " + tag + "\r\nContent-Length: " + QByteArray::number(body.size())
+                          + "\r\n\r\n" + body);
+        }
+        done();
+        return;
+    }
+    if (answer.brokenOnce) {
+        const QByteArray accepts = answer.ranges == NoRanges ? "" : "Accept-Ranges: bytes\r\n";
+        socket->write(status + accepts + "ETag: \"v1\"\r\nContent-Length: " + QByteArray::number(answer.body.size())
+                      + "\r\n\r\n" + answer.body.left(int(answer.sent)));
+        socket->flush();
+        socket->waitForBytesWritten(5000);
+        socket->disconnectFromHost();
+        done();
+        return;
+    }
+
+    if (answer.fault == StallUnannounced)
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n");
+    else
+        socket->write(status + "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n\r\n");
+    if (answer.fault == Stall || answer.fault == StallUnannounced) {
+        // What is sent before the stall comes in two parts: the client
+        // reports progress at most every 100 ms, on data arriving.
+        const QByteArray part = answer.body.left(int(answer.sent));
+        socket->write(part.left(part.size() / 2));
+        QTimer::singleShot(300, socket, [socket, rest = part.mid(part.size() / 2)] { socket->write(rest); });
+        done();
+        return;
+    }
+    socket->write(answer.body.left(int(answer.fault == None ? answer.body.size() : answer.sent)));
+    done();
+    if (answer.fault == None)
+        return;
+    if (answer.fault == Pause) {
+        QTimer::singleShot(1000, socket, [socket, rest = answer.body.mid(int(answer.sent))] { socket->write(rest); });
+        return;
+    }
+    socket->flush();
+    socket->waitForBytesWritten(5000);
+    if (answer.fault == CutShort) {
+        socket->disconnectFromHost();
+    } else if (answer.fault == Reset) {
+        // A zero linger time turns the close into a reset (RST).
+        struct linger hard = {1, 0};
+        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        socket->abort();
+    }
 }

@@ -48,7 +48,8 @@ bool WebTest::load(QWebEngineView *view, const QUrl &url, int timeoutMs)
 bool WebTest::click(QWebEngineView *view, const QString &selector)
 {
     // The element's centre, once the page has laid it out where the view shows
-    // it (a view just shown or resized may still be placing it).
+    // it (a view just shown or resized may still be placing it); the element
+    // then notes that the press reached it.
     const QString where = QStringLiteral("(function() {"
                                          " var e = document.querySelector('%1');"
                                          " if (!e) return [];"
@@ -57,11 +58,14 @@ bool WebTest::click(QWebEngineView *view, const QString &selector)
                                          " var x = r.left + r.width / 2, y = r.top + r.height / 2;"
                                          " var hit = document.elementFromPoint(x, y);"
                                          " if (!hit || !(hit === e || e.contains(hit))) return [];"
+                                         " window.__testPressed = false;"
+                                         " e.addEventListener('mousedown', function () { window.__testPressed = true; },"
+                                         "                   {once: true, capture: true});"
                                          " return [x, y, window.innerWidth, window.innerHeight];"
                                          "})()").arg(selector);
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < 10000) {
+    while (timer.elapsed() < 20000) {
         const QVariantList found = runJs(view, where).toList();
         QWidget *input = view->focusProxy();
         if (found.size() == 4 && input && input->isVisible() && input->width() == found.at(2).toInt()
@@ -69,7 +73,18 @@ bool WebTest::click(QWebEngineView *view, const QString &selector)
             const QPoint at(found.at(0).toInt(), found.at(1).toInt());
             QTest::mouseMove(input, at);
             QTest::mouseClick(input, Qt::LeftButton, Qt::NoModifier, at);
-            return true;
+            // A busy engine may drop input that comes before the page is ready
+            // for it: the click is made again until the page has seen the press
+            // (or has gone, the click having taken it elsewhere).
+            QElapsedTimer wait;
+            wait.start();
+            while (wait.elapsed() < 1500) {
+                const QVariant pressed = runJs(view, QStringLiteral("window.__testPressed"));
+                if (pressed.typeId() != QMetaType::Bool || pressed.toBool())
+                    return true;
+                QTest::qWait(50);
+            }
+            continue;
         }
         QTest::qWait(50);
     }
