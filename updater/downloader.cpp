@@ -73,7 +73,10 @@ void Downloader::sendRequest()
     // large body in memory.
     reply->setReadBufferSize(readBufferSize);
     connect(reply, &QNetworkReply::errorOccurred, this, &Downloader::downloadError);
-    connect(reply, &QNetworkReply::metaDataChanged, this, &Downloader::onHeaders);
+    // A range answer is looked at before its body is written; the first
+    // answer only when it breaks (most never do).
+    if (offset > 0)
+        connect(reply, &QNetworkReply::metaDataChanged, this, &Downloader::onHeaders);
     connect(reply, &QNetworkReply::readyRead, this, &Downloader::saveFile);
     connect(reply, &QNetworkReply::downloadProgress, this, &Downloader::progress);
 }
@@ -91,7 +94,7 @@ bool Downloader::startOver()
 void Downloader::onHeaders()
 {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (offset > 0 && status == 206) {
+    if (status == 206) {
         // "bytes <first>-<last>/<length>": the rest of the very bytes we have.
         const QByteArray range = reply->rawHeader("Content-Range");
         const qsizetype slash = range.indexOf('/'), dash = range.indexOf('-');
@@ -106,19 +109,26 @@ void Downloader::onHeaders()
     }
     if (status != 200)
         return;
-    // The whole file (the first answer, a server that takes no ranges, or a
-    // file that changed): it is written from the start.
-    if (offset > 0 && !startOver()) {
+    // The whole file (a server that takes no ranges, or a file that changed):
+    // it is written from the start.
+    if (!startOver()) {
         reply->abort();
         return;
     }
-    total = reply->header(QNetworkRequest::ContentLengthHeader).isValid()
-        ? reply->header(QNetworkRequest::ContentLengthHeader).toLongLong()
-        : -1;
-    takesRanges = reply->rawHeader("Accept-Ranges").contains("bytes")
-        && reply->rawHeader("Content-Encoding").isEmpty();
-    const QByteArray etag = reply->rawHeader("ETag");
-    validator = !etag.isEmpty() && !etag.startsWith("W/") ? etag : reply->rawHeader("Last-Modified");
+    learnResumption(reply);
+}
+
+// What a whole-file answer tells of resuming it: its length, whether the
+// server takes ranges, and what names this version of the file.
+void Downloader::learnResumption(QNetworkReply *answer)
+{
+    if (answer->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
+        return;
+    const QVariant length = answer->header(QNetworkRequest::ContentLengthHeader);
+    total = length.isValid() ? length.toLongLong() : -1;
+    takesRanges = answer->rawHeader("Accept-Ranges").contains("bytes") && answer->rawHeader("Content-Encoding").isEmpty();
+    const QByteArray etag = answer->rawHeader("ETag");
+    validator = !etag.isEmpty() && !etag.startsWith("W/") ? etag : answer->rawHeader("Last-Modified");
 }
 
 void Downloader::saveFile()
@@ -197,6 +207,8 @@ void Downloader::replyFinished(QNetworkReply *finished)
 
     if (writeError.isEmpty() && isBreak(finished->error()) && retriesLeft > 0) {
         --retriesLeft;
+        if (offset == 0)
+            learnResumption(finished);
         // On from the byte reached where the server takes ranges; else from the start.
         const bool resumable = takesRanges && written > 0;
         if (resumable || startOver()) {

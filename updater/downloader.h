@@ -47,6 +47,7 @@ private:
     bool openTarget(const QString &fileName);
     void sendRequest();
     void onHeaders();
+    void learnResumption(QNetworkReply *answer);
     bool startOver();
     static QString refusal(QNetworkReply *reply);
     static bool isBreak(QNetworkReply::NetworkError error);
