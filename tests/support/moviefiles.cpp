@@ -28,11 +28,7 @@ QByteArray MovieFiles::battle(const QString &root)
     movie.setBackground(QColor(30, 30, 90));
     // Frame 1: number = _url after its "?"; load the battle's variables.
     AvmCode start;
-    start.push(QStringLiteral("number"))
-        .push(QStringLiteral("?")).push(1).getProperty(15).push(QStringLiteral("indexOf")).callMethod()
-        .push(1).add()
-        .push(1).getProperty(15).push(QStringLiteral("substr")).callMethod()
-        .setVariable();
+    start.push(QStringLiteral("number")).pushUrlQuery().setVariable();
     start.push(root + QStringLiteral("battle/")).push(QStringLiteral("number")).getVariable().add()
         .push(QStringLiteral(".txt")).add()
         .push(QStringLiteral("_level0"))

@@ -138,6 +138,14 @@ AvmCode &AvmCode::getProperty(int index)
     return action(0x22);
 }
 
+AvmCode &AvmCode::pushUrlQuery()
+{
+    // _url.substr(_url.indexOf("?") + 1)
+    push(QStringLiteral("?")).push(1).getProperty(15).push(QStringLiteral("indexOf")).callMethod();
+    push(1).add();
+    return push(1).getProperty(15).push(QStringLiteral("substr")).callMethod();
+}
+
 AvmCode &AvmCode::getUrl(const QString &url, const QString &target)
 {
     QByteArray p;

@@ -27,6 +27,7 @@ public:
     AvmCode &equals();
     AvmCode &logicalNot();
     AvmCode &getProperty(int index);     // the current timeline's property, e.g. 15 (_url)
+    AvmCode &pushUrlQuery();             // -> what follows the first "?" of the movie's own URL
     AvmCode &getUrl(const QString &url, const QString &target);
     AvmCode &getUrlFromStack(bool loadVariables, bool targetIsSprite); // url, target ->
     AvmCode &gotoFrame(int frame);       // counted from 0
