@@ -78,8 +78,10 @@ QString DownloadPool::fileOf(int key) const
 
 void DownloadPool::release(int key)
 {
-    if (Place *slot = slotOf(key))
+    if (Place *slot = slotOf(key)) {
         slot->key = -1;
+        QFile::remove(slot->file);
+    }
 }
 
 void DownloadPool::stopAll()

@@ -26,6 +26,7 @@ public:
     void start(int key, const QUrl &url);
     // The temporary file a download of this key writes.
     QString fileOf(int key) const;
+    // Frees the download's place and removes its file.
     void release(int key);
     // Ends every download at once, without a word, and removes the files.
     void stopAll();

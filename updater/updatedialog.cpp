@@ -102,17 +102,17 @@ void UpdateDialog::startDownload(const QUrl &url)
 void UpdateDialog::start()
 {
     if (!updateLock.tryLock(0)) {
+        const QString lockName = tempFileName + QStringLiteral(".lock");
         if (updateLock.error() != QLockFile::LockFailedError) {
-            showError(tr("Could not save file: %1").arg(tempFileName + QStringLiteral(".lock")));
+            showError(tr("Could not save file: %1").arg(lockName));
             return;
         }
         // A lock file nobody can read (its writer died making it) would hold
         // every later update up: after a while it counts as left behind.
         qint64 pid = 0;
         QString host, application;
-        const QFileInfo lockFile(tempFileName + QStringLiteral(".lock"));
         if (!updateLock.getLockInfo(&pid, &host, &application)
-            && lockFile.lastModified().secsTo(QDateTime::currentDateTime()) > 10)
+            && QFileInfo(lockName).lastModified().secsTo(QDateTime::currentDateTime()) > 10)
             updateLock.removeStaleLockFile();
         if (!waitingForLock) {
             waitingForLock = true;
@@ -305,7 +305,6 @@ void UpdateDialog::onFileDone(int index)
         fail(tr("Could not copy downloaded file to [%1]").arg(localPath));
         return;
     }
-    QFile::remove(downloaded);
     transfers.release(index);
     ++installed;
     ui->progressBar->setValue(installed);
