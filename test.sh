@@ -7,6 +7,24 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$PWD
+
+# The suite leaves the tree as it found it: whatever a run adds or changes
+# outside the build folders (ignored by git) fails it.
+in_git=""
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    in_git=1
+    tree_before=$(git status --porcelain)
+fi
+check_tree() {
+    [ -n "$in_git" ] || return 0
+    local after
+    after=$(git status --porcelain)
+    if [ "$after" != "$tree_before" ]; then
+        echo "The tests changed the source tree:"
+        diff <(echo "$tree_before") <(echo "$after") | sed -n 's/^> /    /p'
+        exit 1
+    fi
+}
 ./tools/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 
@@ -15,6 +33,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2
 cmake --build build --target package >/dev/null   # the Debian package, tested with the rest
 (cd build && ctest --output-on-failure -j2 --timeout 900)
+check_tree
 [ -n "${QUICK:-}" ] && exit 0
 
 echo "== sanitizers: AddressSanitizer (with leak checks) and UndefinedBehaviorSanitizer"
@@ -29,8 +48,10 @@ cmake --build build-asan -j2
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     ctest --output-on-failure -j2 --timeout 1800
 )
+check_tree
 
 echo "== fuzzing, ${FUZZ_SECONDS:-20} s a target"
 cmake -S tests/fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j2
 tests/fuzz/run.sh "$top/build-fuzz" "${FUZZ_SECONDS:-20}"
+check_tree

@@ -68,8 +68,7 @@ int main(int argc, char *argv[])
     UpdateDialog dialog;
     dialog.show();
     auto *log = dialog.findChild<QPlainTextEdit *>("textEdit");
-    QTest::qWaitFor([] { return allInstalled >= 0 || failed; }, 600000);
-    if (allInstalled < 0) {
+    if (!QTest::qWaitFor([] { return allInstalled >= 0 || failed; }, 600000) || allInstalled < 0) {
         std::printf("the update did not finish:\n%s\n", qPrintable(log->toPlainText().right(500)));
         return 1;
     }

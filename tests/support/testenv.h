@@ -5,6 +5,16 @@
 #include <QString>
 #include <QtTest>
 
+// QtTest's QTRY_* macros give up after 5 s. Pages, tabs and movies on a busy
+// two-core machine may take longer; a wait still ends as soon as the state
+// has arrived, so only a failing check takes the whole time.
+#undef QTRY_VERIFY
+#define QTRY_VERIFY(expr) QTRY_VERIFY_WITH_TIMEOUT(expr, 20000)
+#undef QTRY_VERIFY2
+#define QTRY_VERIFY2(expr, message) QTRY_VERIFY2_WITH_TIMEOUT(expr, message, 20000)
+#undef QTRY_COMPARE
+#define QTRY_COMPARE(expr, expected) QTRY_COMPARE_WITH_TIMEOUT(expr, expected, 20000)
+
 // Every test program runs in a temporary working folder of its own with its
 // own HOME, so that nothing touches the real home or the source tree.
 namespace TestEnv {

@@ -2,9 +2,9 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -40,9 +40,29 @@ QString WebTest::awaitJs(QWebEngineView *view, const QString &promise, int timeo
 
 bool WebTest::load(QWebEngineView *view, const QUrl &url, int timeoutMs)
 {
-    QSignalSpy finished(view, &QWebEngineView::loadFinished);
+    // Only the end of the load this call starts counts: the page's previous
+    // load may still report its end after load() has been called.
+    bool started = false;
+    bool finished = false;
+    bool succeeded = false;
+    const QMetaObject::Connection watch = QObject::connect(
+        view->page(), &QWebEnginePage::loadingChanged, view, [&](const QWebEngineLoadingInfo &info) {
+            // The engine may report no new start when the page was still
+            // loading: the end of a load of this very URL counts too.
+            if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+                started = started || info.url() == url;
+            } else if ((started || info.url() == url) && !finished) {
+                finished = true;
+                succeeded = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
+            }
+        });
     view->load(url);
-    return finished.wait(timeoutMs);
+    QElapsedTimer timer;
+    timer.start();
+    while (!finished && timer.elapsed() < timeoutMs)
+        QTest::qWait(20);
+    QObject::disconnect(watch);
+    return finished && succeeded;
 }
 
 bool WebTest::click(QWebEngineView *view, const QString &selector)

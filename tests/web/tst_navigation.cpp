@@ -186,13 +186,13 @@ void TestNavigation::fromGamePage()
         QTest::qWait(300);
         QCOMPARE(window->tabWidget()->count(), 1);
     }
-    QVERIFY2(log.contains(debugLine("acceptNavigationRequest: ", QUrl(target), " --- ", type)),
-             qPrintable(log.lines().join('\n')));
+    QTRY_VERIFY2(log.contains(debugLine("acceptNavigationRequest: ", QUrl(target), " --- ", type)),
+                 qPrintable(log.lines().join('\n')));
     if (external.isEmpty()) {
         QVERIFY(desktop->urls.isEmpty());
         QVERIFY(!log.contains("launch ext browser"));
     } else {
-        QCOMPARE(desktop->urls.size(), 1);
+        QTRY_COMPARE(desktop->urls.size(), 1);
         QVERIFY(desktop->urls.first().toString().contains(external));
         QVERIFY(log.contains("launch ext browser"));
     }
@@ -373,12 +373,11 @@ void TestNavigation::closingTabsFreesEverything()
     }
     QTRY_COMPARE(view(5)->title(), QString("Second"));
     window->doCloseTabs();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     for (const Tab &tab : opened) {
-        QVERIFY(tab.view.isNull());
-        QVERIFY(tab.page.isNull());
-        QVERIFY(tab.profile.isNull());
-        QVERIFY(tab.jar.isNull());
+        QTRY_VERIFY(tab.view.isNull());
+        QTRY_VERIFY(tab.page.isNull());
+        QTRY_VERIFY(tab.profile.isNull());
+        QTRY_VERIFY(tab.jar.isNull());
     }
     QCOMPARE(window->tabWidget()->count(), 1);
 }
