@@ -14,6 +14,8 @@ static void reportCorrupt(const char *fileName)
 {
     QMessageBox box(QMessageBox::Critical, QString(), QStringLiteral("File is corrupt: %1").arg(QLatin1String(fileName)),
                     QMessageBox::Ok);
+    // A path is shown as it is, never taken for markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

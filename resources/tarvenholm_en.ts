@@ -174,6 +174,10 @@
         <source>Another copy of TarvenHOLM is updating; waiting until it has finished...</source>
         <translation>Another copy of TarvenHOLM is updating; waiting until it has finished...</translation>
     </message>
+    <message>
+        <source>The folder for downloads [%1] is not a folder of this user; remove it to update</source>
+        <translation>The folder for downloads [%1] is not a folder of this user; remove it to update</translation>
+    </message>
 </context>
 <context>
     <name>Downloader</name>
@@ -184,6 +188,14 @@
     <message>
         <source>The server answered %1 %2</source>
         <translation>The server answered %1 %2</translation>
+    </message>
+    <message>
+        <source>Nothing received for %1 s</source>
+        <translation>Nothing received for %1 s</translation>
+    </message>
+    <message>
+        <source>The answer ended after %1 of %2 bytes</source>
+        <translation>The answer ended after %1 of %2 bytes</translation>
     </message>
 </context>
 </TS>

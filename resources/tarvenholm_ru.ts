@@ -174,6 +174,10 @@
         <source>Another copy of TarvenHOLM is updating; waiting until it has finished...</source>
         <translation>Другая копия TarvenHOLM сейчас обновляется; ожидание её завершения...</translation>
     </message>
+    <message>
+        <source>The folder for downloads [%1] is not a folder of this user; remove it to update</source>
+        <translation>Папка для загрузок [%1] не принадлежит этому пользователю; удалите её, чтобы обновиться</translation>
+    </message>
 </context>
 <context>
     <name>Downloader</name>
@@ -184,6 +188,14 @@
     <message>
         <source>The server answered %1 %2</source>
         <translation>Сервер ответил %1 %2</translation>
+    </message>
+    <message>
+        <source>Nothing received for %1 s</source>
+        <translation>Ничего не получено за %1 с</translation>
+    </message>
+    <message>
+        <source>The answer ended after %1 of %2 bytes</source>
+        <translation>Ответ оборвался после %1 из %2 байт</translation>
     </message>
 </context>
 </TS>

@@ -2,9 +2,19 @@
 
 #include "updater/manifest.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStringList>
+
+#include <filesystem>
+#include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 // The folders between the content folder and a listed file: "a", "a/b" for "a/b/c.swf".
 static QStringList folders(const QString &name)
@@ -40,4 +50,78 @@ bool ContentFolder::clearWayTo(const QString &name, QString *blocked)
         }
     }
     return true;
+}
+
+static std::filesystem::path nativePath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+// The fallback where a rename cannot reach (the content folder on another
+// file system): a copy beside the target, renamed over it once complete.
+static bool copyInPlace(const QString &from, const QString &to)
+{
+    QFile in(from);
+    QSaveFile out(to);
+    out.setDirectWriteFallback(false);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray block;
+    while (!(block = in.read(1 << 20)).isEmpty()) {
+        if (out.write(block) != block.size())
+            return false;
+    }
+    return in.error() == QFileDevice::NoError && out.commit();
+}
+
+ContentFolder::Install ContentFolder::install(const QString &downloaded, const QString &name, QString *where)
+{
+    const QString localPath = contentPath(name);
+    *where = localPath;
+    // Linked folders on the way go first (the links, not what they point to):
+    // the file replaced is then the one inside the content folder, if any.
+    QString dir = QFileInfo(localPath).path();
+    const bool wayClear = clearWayTo(name, &dir);
+    const QFileInfo local(localPath);
+    // A link at the path is replaced, not what it points to. A file its owner
+    // made read-only counts as one that cannot be replaced, as on Windows.
+    const bool exists = local.exists() || local.isSymLink();
+    if (exists && !local.isSymLink() && (local.isDir() || !(local.permissions() & QFileDevice::WriteOwner)))
+        return Install::NotReplaceable;
+    if (!wayClear || !QDir().mkpath(dir)) {
+        *where = dir;
+        return Install::NoPath;
+    }
+    std::error_code error;
+    std::filesystem::rename(nativePath(downloaded), nativePath(localPath), error);
+    if (!error)
+        return Install::Done;
+    if (error == std::errc::cross_device_link && copyInPlace(downloaded, localPath))
+        return Install::Done;
+    // What stops a rename over an existing file (an immutable or locked one)
+    // is that file.
+    return exists && error != std::errc::cross_device_link ? Install::NotReplaceable : Install::NotWritten;
+}
+
+bool ContentFolder::sync()
+{
+#ifdef Q_OS_LINUX
+    const int fd = ::open(QFile::encodeName(contentPath(QString())).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::syncfs(fd) == 0;
+    ::close(fd);
+    return synced;
+#elif defined(Q_OS_UNIX)
+    ::sync();
+    return true;
+#else
+    // Not done on Windows (not built or tested here); FlushFileBuffers on
+    // each installed file would be the way there.
+    return true;
+#endif
 }

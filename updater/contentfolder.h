@@ -19,6 +19,22 @@ Entry entry(const QString &name);
 // written lie inside the content folder. False, with the folder that could not
 // be cleared, when one cannot be removed.
 bool clearWayTo(const QString &name, QString *blocked);
+
+enum class Install {
+    Done,
+    NotReplaceable, // the file there cannot be replaced (read-only, a folder, locked)
+    NoPath,         // a folder on the way cannot be made
+    NotWritten,     // the new file cannot be put there
+};
+// Puts a finished download in place of the listed file in one step: at every
+// moment the file there is the whole old one or the whole new one. The
+// download is moved (renamed) where it can be, else copied next to the file
+// and renamed over it. `where` names the path an Install failure is about.
+Install install(const QString &downloaded, const QString &name, QString *where);
+
+// Makes what was installed durable (one sync of the content folder's file
+// system): the new stamp must never be on disk before the files it stands for.
+bool sync();
 }
 
 #endif // CONTENTFOLDER_H

@@ -5,19 +5,23 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
+#include <utility>
+
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
+
 
 Downloader::Downloader()
     : downloadCount(0)
 {
     qDebug() << "Downloader ctor";
+    stallTimer.setSingleShot(true);
+    connect(&stallTimer, &QTimer::timeout, this, &Downloader::onStalled);
 }
 
-// The target may lie in a folder that others can write to (the system's
-// temporary folder). Never follow a link or write into a file someone else put
-// there: such an entry is removed and the file created anew, exclusively.
+// A link at the target's name, or a file another user put there, is removed,
+// never followed or written into, and the file created anew, exclusively.
 bool Downloader::openTarget(const QString &fileName)
 {
     file.setFileName(fileName);
@@ -52,19 +56,34 @@ void Downloader::download(const QUrl &url, const QString &fileName)
     validator.clear();
     takesRanges = false;
     retriesLeft = retries;
+    stalled = false;
     sendRequest();
+}
+
+void Downloader::abort()
+{
+    aborted = true;
+    stallTimer.stop();
+    disconnect(&manager, nullptr, this, nullptr);
+    if (QNetworkReply *current = std::exchange(reply, nullptr)) {
+        current->disconnect(this);
+        current->abort();
+        current->deleteLater();
+    }
+    file.close();
 }
 
 void Downloader::sendRequest()
 {
+    if (aborted)
+        return;
     QNetworkRequest request(url);
     // Redirects are not followed: whatever the server answers is the answer.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     if (offset > 0) {
         request.setRawHeader("Range", "bytes=" + QByteArray::number(offset) + '-');
         // The rest of the same file, or else the whole of the new one.
-        if (!validator.isEmpty())
-            request.setRawHeader("If-Range", validator);
+        request.setRawHeader("If-Range", validator);
         // A range of a compressed answer would not continue the bytes we have.
         request.setRawHeader("Accept-Encoding", "identity");
     }
@@ -79,6 +98,51 @@ void Downloader::sendRequest()
         connect(reply, &QNetworkReply::metaDataChanged, this, &Downloader::onHeaders);
     connect(reply, &QNetworkReply::readyRead, this, &Downloader::saveFile);
     connect(reply, &QNetworkReply::downloadProgress, this, &Downloader::progress);
+    stalled = false;
+    stallTimer.start(stallTimeoutMs);
+}
+
+void Downloader::onStalled()
+{
+    if (!reply)
+        return;
+    qDebug() << "download stalled: " << url;
+    stalled = true;
+    reply->abort(); // finished as a break below
+}
+
+// "bytes <first>-<last>/<length>": the rest of the very bytes we have, up to
+// the file's last byte.
+bool Downloader::rangeFits(QNetworkReply *answer) const
+{
+    const QByteArray range = answer->rawHeader("Content-Range");
+    if (!range.startsWith("bytes "))
+        return false;
+    const qsizetype dash = range.indexOf('-'), slash = range.indexOf('/');
+    if (dash < 0 || slash < dash)
+        return false;
+    bool ok1 = false, ok2 = false, ok3 = false;
+    const qint64 first = range.mid(6, dash - 6).trimmed().toLongLong(&ok1);
+    const qint64 last = range.mid(dash + 1, slash - dash - 1).trimmed().toLongLong(&ok2);
+    const qint64 length = range.mid(slash + 1).trimmed().toLongLong(&ok3);
+    return ok1 && ok2 && ok3 && first == offset && last == length - 1 && (total < 0 || length == total);
+}
+
+// The whole file's length as the answer gives it, or -1 where it says nothing
+// (or sends it compressed: the length is then the compressed one's).
+qint64 Downloader::expectedSize(QNetworkReply *answer) const
+{
+    if (!answer->rawHeader("Content-Encoding").isEmpty() && answer->rawHeader("Content-Encoding") != "identity")
+        return -1;
+    const int status = answer->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status == 206) {
+        const QByteArray range = answer->rawHeader("Content-Range");
+        return range.mid(range.indexOf('/') + 1).trimmed().toLongLong();
+    }
+    if (status != 200)
+        return -1;
+    const QVariant length = answer->header(QNetworkRequest::ContentLengthHeader);
+    return length.isValid() ? length.toLongLong() : -1;
 }
 
 // Empties the file for the whole body. False when it cannot be emptied.
@@ -95,16 +159,13 @@ void Downloader::onHeaders()
 {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 206) {
-        // "bytes <first>-<last>/<length>": the rest of the very bytes we have.
-        const QByteArray range = reply->rawHeader("Content-Range");
-        const qsizetype slash = range.indexOf('/'), dash = range.indexOf('-');
-        const qint64 first = range.mid(6, dash - 6).toLongLong();
-        const qint64 length = range.mid(slash + 1).toLongLong();
-        if (range.startsWith("bytes ") && first == offset && (total < 0 || length == total))
+        if (rangeFits(reply))
             return;
-        qDebug() << "download range does not fit: " << range;
-        reply->abort(); // finished as an error below: tried again from the start
+        qDebug() << "download range does not fit: " << reply->rawHeader("Content-Range");
+        // Emptied first: the abort finishes the reply at once, as a break
+        // tried again from the start.
         startOver();
+        reply->abort();
         return;
     }
     if (status != 200)
@@ -133,6 +194,7 @@ void Downloader::learnResumption(QNetworkReply *answer)
 
 void Downloader::saveFile()
 {
+    stallTimer.start(stallTimeoutMs);
     const QByteArray data = reply->readAll();
     if (!writeError.isEmpty())
         return;
@@ -201,19 +263,29 @@ void Downloader::replyFinished(QNetworkReply *finished)
     // What the last readyRead left behind (a reply may finish with data still buffered).
     if (finished == reply && finished->bytesAvailable() > 0)
         saveFile();
+    stallTimer.stop();
     const qint64 written = file.pos();
     qDebug() << "replyFinished" << finished->url() << " total bytes=" << written;
     qDebug() << "redir: " << finished->attribute(QNetworkRequest::RedirectionTargetAttribute);
 
-    if (writeError.isEmpty() && isBreak(finished->error()) && retriesLeft > 0) {
+    // An answer that ends before its announced length is broken, whether or
+    // not the network layer says so (it may resend a request by itself and
+    // then report no error).
+    const bool succeeded = finished->error() == QNetworkReply::NoError && refusal(finished).isEmpty();
+    const qint64 expected = succeeded ? expectedSize(finished) : -1;
+    cutShort = expected >= 0 && written != expected;
+    const bool broken = stalled || cutShort || isBreak(finished->error());
+    if (writeError.isEmpty() && broken && retriesLeft > 0) {
         --retriesLeft;
         if (offset == 0)
             learnResumption(finished);
-        // On from the byte reached where the server takes ranges; else from the start.
-        const bool resumable = takesRanges && written > 0;
+        // On from the byte reached where the server takes ranges and named
+        // this version of the file; else from the start.
+        const bool resumable = takesRanges && !validator.isEmpty() && written > 0 && (total < 0 || written < total);
         if (resumable || startOver()) {
             offset = resumable ? written : 0;
-            qDebug() << "download broken, trying again from " << offset << ": " << finished->errorString();
+            qDebug() << "download broken, trying again from " << offset << ": "
+                     << (stalled ? QStringLiteral("stalled") : cutShort ? QStringLiteral("cut short") : finished->errorString());
             finished->deleteLater();
             reply = nullptr;
             QTimer::singleShot(retryPauseMs, this, &Downloader::sendRequest);
@@ -225,6 +297,14 @@ void Downloader::replyFinished(QNetworkReply *finished)
     if (!writeError.isEmpty()) {
         qDebug() << "save failed: " << writeError;
         emit saveFailed(writeError);
+    } else if (stalled) {
+        const QString error = tr("Nothing received for %1 s").arg(stallTimeoutMs / 1000.0);
+        qDebug() << "download failed: " << error;
+        emit downloadFailed(error);
+    } else if (cutShort) {
+        const QString error = tr("The answer ended after %1 of %2 bytes").arg(written).arg(expected);
+        qDebug() << "download failed: " << error;
+        emit downloadFailed(error);
     } else if (finished->error() != QNetworkReply::NoError) {
         qDebug() << "download failed: " << finished->errorString();
         emit downloadFailed(finished->errorString());
@@ -234,5 +314,7 @@ void Downloader::replyFinished(QNetworkReply *finished)
     } else {
         emit downloadDone();
     }
+    if (finished == reply)
+        reply = nullptr;
     finished->deleteLater();
 }

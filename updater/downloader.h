@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTimer>
 #include <QObject>
 #include <QUrl>
 
@@ -11,11 +12,13 @@
 // arrives. Each download ends in exactly one of downloadDone(), downloadFailed()
 // or, when the file cannot be written, saveFailed().
 //
-// A transfer that breaks (the connection closed or reset, the body cut short)
-// is tried again a few times after a short pause: from the byte it reached,
-// with a range request, when the server takes ranges; from the start
-// otherwise. A range answer that does not fit what came before (the file
-// changed, or the whole file came instead) starts the file over.
+// A transfer that breaks (the connection closed or reset, the body shorter
+// than announced, nothing received for a while) is tried again a few times
+// after a short pause: from the byte it reached, with a range request, when
+// the server takes ranges and named the file's version (ETag or date, sent
+// back in If-Range); from the start otherwise. A range answer that does not
+// continue exactly what came before up to the file's last byte starts the file
+// over. A download is done only with the whole announced length written.
 class Downloader : public QObject
 {
     Q_OBJECT
@@ -23,6 +26,8 @@ public:
     Downloader();
 
     void download(const QUrl &url, const QString &fileName);
+    // Ends the transfer at once, without a word: its connection is closed now.
+    void abort();
 
     // Bytes the reply may buffer before the file catches up; keeps memory flat
     // however large the file.
@@ -30,6 +35,9 @@ public:
     // How often a broken transfer is tried again, and after what pause.
     static constexpr int retries = 3;
     static constexpr int retryPauseMs = 500;
+    // A transfer that receives nothing for this long counts as broken.
+    static constexpr int defaultStallTimeoutMs = 30000;
+    void setStallTimeout(int ms) { stallTimeoutMs = ms; }
 
 signals:
     void downloadDone();
@@ -49,6 +57,9 @@ private:
     void onHeaders();
     void learnResumption(QNetworkReply *answer);
     bool startOver();
+    bool rangeFits(QNetworkReply *answer) const;
+    qint64 expectedSize(QNetworkReply *answer) const;
+    void onStalled();
     static QString refusal(QNetworkReply *reply);
     static bool isBreak(QNetworkReply::NetworkError error);
 
@@ -65,6 +76,11 @@ private:
     QByteArray validator;     // its ETag or Last-Modified: the same file, or not
     bool takesRanges = false;
     int retriesLeft = 0;
+    int stallTimeoutMs = defaultStallTimeoutMs;
+    QTimer stallTimer;
+    bool stalled = false;
+    bool cutShort = false; // the last answer ended before its announced length
+    bool aborted = false;
 };
 
 #endif // DOWNLOADER_H

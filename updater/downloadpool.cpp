@@ -6,6 +6,7 @@
 
 DownloadPool::DownloadPool(const QString &tempBase, int width)
     : places(size_t(width))
+    , stallTimeoutMs(Downloader::defaultStallTimeoutMs)
 {
     for (int i = 0; i < width; ++i)
         places[size_t(i)].file = i == 0 ? tempBase : tempBase + QLatin1Char('.') + QString::number(i);
@@ -13,10 +14,7 @@ DownloadPool::DownloadPool(const QString &tempBase, int width)
 
 DownloadPool::~DownloadPool()
 {
-    for (Place &slot : places) {
-        slot.downloader.reset(); // drops its transfer without any signal
-        QFile::remove(slot.file);
-    }
+    stopAll();
 }
 
 bool DownloadPool::hasRoom() const
@@ -55,6 +53,7 @@ void DownloadPool::start(int key, const QUrl &url)
     if (!slot->downloader) {
         // One downloader a place, kept for the next file: its connection stays open.
         slot->downloader = std::make_unique<Downloader>();
+        slot->downloader->setStallTimeout(stallTimeoutMs);
         Place *self = slot;
         connect(self->downloader.get(), &Downloader::downloadDone, this, [this, self] { emit done(self->key); });
         connect(self->downloader.get(), &Downloader::downloadFailed, this,
@@ -87,12 +86,14 @@ void DownloadPool::release(int key)
 void DownloadPool::stopAll()
 {
     // Called from a downloader's own signal, perhaps: the downloaders go once
-    // control has left them, and say nothing more before.
+    // control has left them, and say nothing more before. Only the files this
+    // pool's own downloaders wrote are removed.
     for (Place &slot : places) {
-        if (slot.downloader) {
-            slot.downloader->disconnect(this);
-            slot.downloader.release()->deleteLater();
-        }
+        if (!slot.downloader)
+            continue;
+        slot.downloader->disconnect(this);
+        slot.downloader->abort();
+        slot.downloader.release()->deleteLater();
         slot.key = -1;
         QFile::remove(slot.file);
     }

@@ -32,6 +32,7 @@ public:
     void stopAll();
 
     static constexpr int defaultWidth = 6;
+    void setStallTimeout(int ms) { stallTimeoutMs = ms; }
 
 signals:
     void done(int key);
@@ -48,6 +49,7 @@ private:
     Place *slotOf(int key);
 
     std::vector<Place> places;
+    int stallTimeoutMs;
 };
 
 #endif // DOWNLOADPOOL_H

@@ -2,24 +2,16 @@
 #define UPDATEDIALOG_H
 
 #include <QDialog>
-#include <QElapsedTimer>
-#include <QLockFile>
-#include <QStringList>
-#include <QUrl>
 
-#include "updater/downloader.h"
-#include "updater/downloadpool.h"
-
-#include <QHash>
+class ContentUpdate;
 
 namespace Ui {
 class UpdateDialog;
 }
 
-// Brings "./content/" up to date from the update server: compares the server's
-// stamp with the installed one, checks every listed file by CRC-32, downloads
-// the outdated ones one by one through a temporary file, installs them, and
-// records the new stamp only when everything is in place.
+// The window of a content update (ContentUpdate): its log, label and progress
+// bar show what the update tells; Cancel stops it; after success the window
+// closes by itself after three seconds, or at once on OK.
 class UpdateDialog : public QDialog
 {
     Q_OBJECT
@@ -27,48 +19,16 @@ public:
     explicit UpdateDialog(QWidget *parent = nullptr);
     ~UpdateDialog() override;
 
+    ContentUpdate *update() const { return m_update; }
+
 private slots:
-    void start();
-    void onDownloadDone();
-    void onDownloadFailed(QString errorString);
-    void onSaveFailed(QString errorString);
-    void onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal);
+    void onLogLine(const QString &text);
+    void onProgressChanged(int value, int maximum);
+    void onFinished(bool succeeded);
 
 private:
-    void appendLog(const QString &text);
-    void showError(const QString &text);
-    void startDownload(const QUrl &url);
-    void downloadNextFile();
-    void finishUpdate();
-
-    void onStampArrived();
-    void onFileListArrived();
-    void onFileDone(int index);
-    void fail(const QString &message);
-    bool openDownloaded(class QFile &file);
-    bool eventsDue() const;
-    void processEvents();
-    void release();
-
     Ui::UpdateDialog *ui;
-    Downloader downloader;
-    QString tempFileName;
-    // Held while this dialog updates: every copy of the client uses the same
-    // temporary file, and two updates must never write it at once.
-    QLockFile updateLock;
-    bool waitingForLock = false;
-    // The outdated files, fetched side by side; a file is known by its index in pendingLines.
-    DownloadPool transfers;
-    QHash<int, QUrl> fileUrls;
-    int nextPending = 0;
-    int installed = 0;
-    bool stopped = false;
-    QUrl currentUrl;
-    QStringList fileLines;
-    QStringList pendingLines;
-    int phase = 0;
-    qint64 serverStamp = 0;
-    QElapsedTimer sinceEvents;
+    ContentUpdate *m_update;
 };
 
 #endif // UPDATEDIALOG_H

@@ -106,6 +106,8 @@ void MainWindow::langSelectedEn()
 static void startFailure(const QString &text)
 {
     QMessageBox box(QMessageBox::Critical, QString(), text, QMessageBox::Ok);
+    // A path is shown as it is, never taken for markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -100,17 +100,25 @@ void FaultServer::respond(QTcpSocket *socket, const QByteArray &request)
         const bool changed = !answer.laterBody.isEmpty();
         const QByteArray body = changed ? answer.laterBody : answer.body;
         const QByteArray tag = changed ? "\"v2\"" : "\"v1\"";
+        const QByteArray tagLine = answer.ranges == NoValidator ? QByteArray() : "ETag: " + tag + "\r\n";
         const QByteArray range = header(request, "Range");
         const QByteArray ifRange = header(request, "If-Range");
         const QByteArray accepts = answer.ranges == NoRanges ? "" : "Accept-Ranges: bytes\r\n";
-        if (answer.ranges == HonourRanges && range.startsWith("bytes=") && (ifRange.isEmpty() || ifRange == tag)) {
-            const qint64 from = range.mid(6, range.indexOf('-') - 6).toLongLong();
+        const bool honours = answer.ranges != NoRanges && answer.ranges != IgnoreRanges;
+        if (honours && range.startsWith("bytes=") && (ifRange.isEmpty() || ifRange == tag)) {
+            qint64 from = range.mid(6, range.indexOf('-') - 6).toLongLong();
+            qint64 last = body.size() - 1;
+            if (answer.ranges == ShiftedRange)
+                from -= 10;
+            else if (answer.ranges == ShortRange)
+                last -= 1000;
+            const QByteArray part = body.mid(int(from), int(last - from + 1));
             socket->write("HTTP/1.1 206 Partial Content\r\nContent-Type: application/octet-stream\r\n" + accepts
-                          + "ETag: " + tag + "\r\nContent-Range: bytes " + QByteArray::number(from) + '-'
-                          + QByteArray::number(body.size() - 1) + '/' + QByteArray::number(body.size())
-                          + "\r\nContent-Length: " + QByteArray::number(body.size() - from) + "\r\n\r\n" + body.mid(int(from)));
+                          + tagLine + "Content-Range: bytes " + QByteArray::number(from) + '-'
+                          + QByteArray::number(last) + '/' + QByteArray::number(body.size())
+                          + "\r\nContent-Length: " + QByteArray::number(part.size()) + "\r\n\r\n" + part);
         } else {
-            socket->write(status + accepts + "ETag: " + tag + "\r\nContent-Length: " + QByteArray::number(body.size())
+            socket->write(status + accepts + tagLine + "Content-Length: " + QByteArray::number(body.size())
                           + "\r\n\r\n" + body);
         }
         done();
@@ -118,7 +126,8 @@ void FaultServer::respond(QTcpSocket *socket, const QByteArray &request)
     }
     if (answer.brokenOnce) {
         const QByteArray accepts = answer.ranges == NoRanges ? "" : "Accept-Ranges: bytes\r\n";
-        socket->write(status + accepts + "ETag: \"v1\"\r\nContent-Length: " + QByteArray::number(answer.body.size())
+        const QByteArray tagLine = answer.ranges == NoValidator ? "" : "ETag: \"v1\"\r\n";
+        socket->write(status + accepts + tagLine + "Content-Length: " + QByteArray::number(answer.body.size())
                       + "\r\n\r\n" + answer.body.left(int(answer.sent)));
         socket->flush();
         socket->waitForBytesWritten(5000);
@@ -137,6 +146,8 @@ void FaultServer::respond(QTcpSocket *socket, const QByteArray &request)
         const QByteArray part = answer.body.left(int(answer.sent));
         socket->write(part.left(part.size() / 2));
         QTimer::singleShot(300, socket, [socket, rest = part.mid(part.size() / 2)] { socket->write(rest); });
+        ++m_openStalls;
+        connect(socket, &QTcpSocket::disconnected, this, [this] { --m_openStalls; });
         done();
         return;
     }

@@ -24,6 +24,9 @@ public:
         NoRanges,      // says nothing of ranges; answers the whole file
         HonourRanges,  // "Accept-Ranges: bytes"; 206 with the rest, while the file's tag is the same
         IgnoreRanges,  // says it takes ranges, then answers the whole file anyway
+        NoValidator,   // takes ranges but names no version (no ETag, no date), even when the file changed
+        ShiftedRange,  // 206 starting ten bytes before the byte asked for
+        ShortRange,    // 206 ending a thousand bytes before the file's end
     };
     FaultServer();
     // Shorthand: every path answers with this body and fault.
@@ -44,6 +47,8 @@ public:
     QList<QByteArray> ranges() const { return m_ranges; }
     // The most requests in progress at once.
     int mostAtOnce() const { return m_mostAtOnce; }
+    // Answers held in a stall whose connection the client has not closed.
+    int openStalls() const { return m_openStalls; }
 
 protected:
     void incomingConnection(qintptr handle) override;
@@ -68,6 +73,7 @@ private:
     int m_delay = 0;
     int m_atOnce = 0;
     int m_mostAtOnce = 0;
+    int m_openStalls = 0;
     QList<QByteArray> m_paths;
     QList<QByteArray> m_ranges;
 };

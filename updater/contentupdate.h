@@ -1,0 +1,81 @@
+#ifndef CONTENTUPDATE_H
+#define CONTENTUPDATE_H
+
+#include "updater/downloader.h"
+#include "updater/downloadpool.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QLockFile>
+#include <QObject>
+#include <QStringList>
+#include <QUrl>
+
+// Brings "./content/" up to date from the update server, without any window:
+// compares the server's stamp with the installed one, checks every listed
+// file by CRC-32, fetches the outdated ones side by side into the private
+// working folder, installs each in one step as it completes, and records the
+// new stamp only when every file is in place and on disk. What a window would
+// show comes out as signals: log lines, the label's text, progress, and the
+// outcome. Texts are plain text; those from the server or from files are
+// shown as they are.
+class ContentUpdate : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ContentUpdate(QObject *parent = nullptr);
+    ~ContentUpdate() override;
+
+    // The first log lines: where the downloads go, and that a check is coming.
+    void introduce();
+    void setStallTimeout(int ms);
+
+public slots:
+    void start();
+    // Stops every transfer at once; nothing more is installed.
+    void cancel();
+
+signals:
+    void logLine(const QString &text);
+    void labelChanged(const QString &text);
+    void progressChanged(int value, int maximum);
+    void finished(bool succeeded);
+
+private:
+    void log(const QString &text);
+    void setLabel(const QString &text);
+    void setProgress(int value, int maximum);
+    void fail(const QString &message);
+    void startDownload(const QUrl &url);
+    void onDownloadDone();
+    void onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal);
+    bool readDownloaded(QByteArray *data);
+    void onStampArrived();
+    void onFileListArrived();
+    void onFileDone(int index);
+    void downloadNextFile();
+    void finishUpdate();
+    bool eventsDue() const;
+    void processEvents();
+    void removeWorkingFiles();
+
+    Downloader downloader;
+    // Held while this update runs: two clients of one game folder share its
+    // working files. Only the holder ever makes, reads or removes them.
+    QLockFile updateLock;
+    bool locked = false;
+    bool waitingForLock = false;
+    DownloadPool transfers;
+    QHash<int, QUrl> fileUrls;
+    int nextPending = 0;
+    int installed = 0;
+    bool stopped = false;
+    QUrl currentUrl;
+    QStringList pendingLines;
+    int phase = 0;
+    qint64 serverStamp = 0;
+    int progressMaximum = 1;
+    QElapsedTimer sinceEvents;
+};
+
+#endif // CONTENTUPDATE_H
