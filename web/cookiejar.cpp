@@ -162,18 +162,37 @@ void CookieJar::drop(const QNetworkCookie &cookie)
     m_dropped << cookie;
 }
 
-// Removes the cookie's entry from its domain files (today's and the earlier
-// naming's), if the entry is that cookie and not another of the same name.
+// A cookie is known by its name, domain and path: two of one name (for "/"
+// and "/forum/", or for two hosts of one site) are two entries. The key
+// holds no "/", which settings files take for a group.
+QString CookieJar::entryKey(const QNetworkCookie &cookie)
+{
+    return QString::fromUtf8(cookie.name()) + QLatin1Char('@')
+        + QString::fromLatin1(QUrl::toPercentEncoding(cookie.domain() + cookie.path()));
+}
+
+// Removes the entries of a store that hold this cookie, under any key (files
+// of the earlier form keep a cookie under its name alone), except `keep`.
+static void removeEntries(QSettings &store, const QNetworkCookie &cookie, const QString &keep = QString())
+{
+    const QStringList keys = store.allKeys();
+    for (const QString &key : keys) {
+        if (key == keep)
+            continue;
+        const QList<QNetworkCookie> stored = QNetworkCookie::parseCookies(store.value(key).toByteArray());
+        if (!stored.isEmpty() && stored.first().hasSameIdentifier(cookie))
+            store.remove(key);
+    }
+}
+
+// Removes the cookie from its domain files (today's and the earlier naming's).
 void CookieJar::forget(const QNetworkCookie &cookie)
 {
-    const QString name = QString::fromUtf8(cookie.name());
     for (const QString &path : {domainFilePath(cookie.domain()), pathFor(legacyDomainFileName(cookie.domain()))}) {
         if (path.isEmpty() || !QFile::exists(path))
             continue;
         QSettings store(path, QSettings::IniFormat);
-        const QList<QNetworkCookie> stored = QNetworkCookie::parseCookies(store.value(name).toByteArray());
-        if (!stored.isEmpty() && stored.first().hasSameIdentifier(cookie))
-            store.remove(name);
+        removeEntries(store, cookie);
     }
 }
 
@@ -200,7 +219,7 @@ void CookieJar::save()
 
     // The store holds login sessions: only the user may read it.
     const QString dirName = QLatin1String(directory);
-    if (!QDir(dirName).exists() && QDir().mkdir(dirName))
+    if (QDir(dirName).exists() || QDir().mkdir(dirName))
         QFile::setPermissions(dirName, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     // What the servers deleted, or what expired, goes from the store: a
@@ -222,7 +241,9 @@ void CookieJar::save()
         }
         {
             QSettings store(path, QSettings::IniFormat);
-            store.setValue(QString::fromUtf8(cookie.name()), cookie.toRawForm(QNetworkCookie::Full));
+            const QString key = entryKey(cookie);
+            removeEntries(store, cookie, key); // an entry of the earlier form
+            store.setValue(key, cookie.toRawForm(QNetworkCookie::Full));
         }
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     }

@@ -43,6 +43,7 @@ public slots:
 
 private:
     static QString pathFor(const QString &fileName);
+    static QString entryKey(const QNetworkCookie &cookie);
     static QList<QNetworkCookie> read(const QString &path);
     static void forget(const QNetworkCookie &cookie);
     static void dropExpired(const QString &path);

@@ -1,6 +1,6 @@
 #include "web/movieproxy.h"
 
-#include "web/mywebpage.h"
+#include "web/linkpolicy.h"
 
 #include <QBuffer>
 #include <QDebug>
@@ -16,16 +16,24 @@ MovieProxy::MovieProxy(QObject *parent)
 void MovieProxy::start(QWebEngineUrlRequestJob *job, const QUrl &target, const QByteArray &method,
                        const QByteArray &body, const QByteArray &contentType)
 {
-    const QString scheme = target.scheme();
-    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || MyWebPage::isBlocked(target.toString())
-        || (method != "GET" && method != "POST")) {
+    if (!LinkPolicy::mayFetch(target) || (method != "GET" && method != "POST")) {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
         return;
     }
     QNetworkRequest request(target);
+    // Every hop of a redirect is judged like the first URL.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     if (!contentType.isEmpty())
         request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
     QNetworkReply *reply = method == "POST" ? manager.post(request, body) : manager.get(request);
+    connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl &next) {
+        if (LinkPolicy::mayFetch(next)) {
+            emit reply->redirectAllowed();
+        } else {
+            qDebug() << "Movie request redirect refused: " << next;
+            reply->abort();
+        }
+    });
     // The page may go (and its job with it) before the answer comes.
     QPointer<QWebEngineUrlRequestJob> waiting(job);
     connect(job, &QObject::destroyed, reply, &QNetworkReply::abort);

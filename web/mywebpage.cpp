@@ -4,21 +4,51 @@
 #include "web/movieplayer.h"
 #include "web/mytabwidget.h"
 #include "web/clientscheme.h"
+#include "web/cookiejar.h"
 #include "web/mywebview.h"
 #include "web/tabprofile.h"
 #include "window/mainwindow.h"
 
 #include <QDebug>
 #include <QDesktopServices>
+#include <QFile>
+#include <QRandomGenerator>
 #include <QWebEngineNewWindowRequest>
+#include <QWebEngineScriptCollection>
 
-const char *const MyWebPage::forumHostFragment = "forum.tarvenholm";
-const char *const MyWebPage::blockedHostFragment = "counter.yadro.ru";
+namespace {
+// A click reaches the page's policy within this time, however busy the machine.
+constexpr qint64 clickLifetime = 5000;
+
+QString randomToken()
+{
+    quint32 words[4];
+    QRandomGenerator::system()->fillRange(words);
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex());
+}
+
+// Reports the player's activations of links and submit buttons, from a world
+// the page cannot reach, with the page's token.
+QWebEngineScript clickScript(const QString &token)
+{
+    QFile file(QStringLiteral(":/clicks.js"));
+    file.open(QIODevice::ReadOnly);
+    QWebEngineScript script;
+    script.setName(QStringLiteral("tarvenholm-clicks"));
+    script.setSourceCode(QString::fromUtf8(file.readAll()).replace(QLatin1String("%TOKEN%"), token));
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setRunsOnSubFrames(true);
+    return script;
+}
+} // namespace
 
 MyWebPage::MyWebPage(TabProfile *profile, QObject *parent)
     : QWebEnginePage(profile, parent)
 {
     qDebug() << "MyWebPage ctor";
+    clickToken = randomToken();
+    scripts().insert(clickScript(clickToken));
     connect(this, &QWebEnginePage::newWindowRequested, this, &MyWebPage::onNewWindowRequested);
 }
 
@@ -27,86 +57,77 @@ TabProfile *MyWebPage::tabProfile() const
     return static_cast<TabProfile *>(profile());
 }
 
-static bool containsAny(const QString &text, const QStringList &fragments)
-{
-    for (const QString &fragment : fragments) {
-        if (text.contains(fragment))
-            return true;
-    }
-    return false;
-}
-
-bool MyWebPage::isBlocked(const QString &url)
-{
-    return url.contains(QLatin1String(blockedHostFragment));
-}
-
-MyWebPage::Decision MyWebPage::decide(const QString &url, Navigation navigation, bool inGameTab)
-{
-    const AppConfig *config = AppConfig::instance();
-    if (isBlocked(url))
-        return Blocked;
-    // An internal URL the user asked for opens a tab of its own, but a form
-    // sent from a forum or partner tab loads there with its data: a login
-    // must reach its site.
-    if (url.contains(QLatin1String(forumHostFragment)) || containsAny(url, config->intbrowserKeys)) {
-        const bool inPlace = navigation == Other || (navigation == FormSubmitted && !inGameTab);
-        return inPlace ? LoadInPlace : OpenInNewTab;
-    }
-    if (containsAny(url, config->extbrowser))
-        return OpenOnDesktop;
-    return Default;
-}
-
 bool MyWebPage::isGamePage() const
 {
     const QWebEngineView *view = QWebEngineView::forPage(this);
     return view && theMainWindow && theMainWindow->tabWidget()->indexOf(const_cast<QWebEngineView *>(view)) == 0;
 }
 
-// The engine reports a script's "location.href = ..." as a link click. A click
-// is a click only when the user has just used the view; otherwise the page
-// navigates by itself, which keeps a self-redirecting forum page in its tab.
-// The game tab is the exception: whatever its page or movie starts toward an
-// internal site opens a tab of its own, so the game is never replaced.
-MyWebPage::Navigation MyWebPage::classify(NavigationType type, bool isMainFrame)
+// A page of the content folder (a movie's player page keeps its movie's URL).
+bool MyWebPage::isLocalPage() const
+{
+    return url().isLocalFile();
+}
+
+bool MyWebPage::recentlyUsed() const
+{
+    auto *view = qobject_cast<MyWebView *>(QWebEngineView::forPage(this));
+    return view && view->recentlyUsed();
+}
+
+// Whether the player has just activated a link or button to this URL.
+bool MyWebPage::takeClick(const QUrl &url)
+{
+    const bool clicked = clickedAt.isValid() && clickedAt.elapsed() < clickLifetime
+        && clickedUrl.adjusted(QUrl::RemoveFragment) == url.adjusted(QUrl::RemoveFragment);
+    if (clicked)
+        clickedAt.invalidate();
+    return clicked;
+}
+
+// The engine reports a script's "location.href = ..." as a link click. A link
+// click is a click only when the player activated a link or button to that
+// URL; otherwise the page navigates by itself, which keeps a self-redirecting
+// forum page in its tab. The game tab is the exception: whatever its page or
+// movie starts toward an internal site opens a tab of its own, so the game is
+// never replaced.
+MyWebPage::Navigation MyWebPage::classify(const QUrl &url, NavigationType type, bool isMainFrame)
 {
     switch (type) {
     case NavigationTypeTyped:
-        return Other; // the program's own load()
+        return LinkPolicy::Other; // the program's own load()
     case NavigationTypeFormSubmitted:
-        return FormSubmitted;
+        return LinkPolicy::FormSubmitted;
     case NavigationTypeBackForward:
-        return BackForward;
+        return LinkPolicy::BackForward;
     case NavigationTypeReload:
-        return Reload;
+        return LinkPolicy::Reload;
     case NavigationTypeLinkClicked:
     case NavigationTypeRedirect:
     case NavigationTypeOther:
         break;
     }
-    auto *view = qobject_cast<MyWebView *>(QWebEngineView::forPage(this));
-    if (type == NavigationTypeLinkClicked && view && view->takeUserAction())
-        return LinkClicked;
+    if (type == NavigationTypeLinkClicked && takeClick(url))
+        return LinkPolicy::LinkClicked;
     if (isMainFrame && isGamePage())
-        return LinkClicked;
-    return Other;
+        return LinkPolicy::LinkClicked;
+    return LinkPolicy::Other;
 }
 
 bool MyWebPage::carryOut(const QUrl &url, Decision decision)
 {
     switch (decision) {
-    case Blocked:
+    case LinkPolicy::Blocked:
         return false;
-    case OpenInNewTab:
+    case LinkPolicy::OpenInNewTab:
         theMainWindow->openInNewTab(url.toString());
         return false;
-    case OpenOnDesktop:
+    case LinkPolicy::OpenOnDesktop:
         qDebug() << "launch ext browser";
         QDesktopServices::openUrl(url);
         return false;
-    case LoadInPlace:
-    case Default:
+    case LinkPolicy::LoadInPlace:
+    case LinkPolicy::Default:
         break;
     }
     return true;
@@ -119,18 +140,24 @@ bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
         playerPending = false;
         return true;
     }
-    // A movie's link to a local file: asked for again under its own name.
+    // A local movie's link to a local file: asked for again under its own
+    // name. Only local pages may use the alias.
     if (MoviePlayer::isDisguisedLocal(url)) {
-        if (isMainFrame) {
+        if (isMainFrame && isLocalPage()) {
             const QUrl local = MoviePlayer::localUrl(url);
             QMetaObject::invokeMethod(this, [this, local] { load(local); }, Qt::QueuedConnection);
+        } else {
+            qDebug() << "Refused local alias from: " << this->url();
         }
         return false;
     }
     const bool byDefault = QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
-    const Navigation navigation = classify(type, isMainFrame);
+    const Navigation navigation = classify(url, type, isMainFrame);
     qDebug() << "acceptNavigationRequest: " << url << " --- " << int(navigation);
-    const Decision decision = decide(url.toString(), navigation, isGamePage());
+    const LinkPolicy::Origin origin = type == NavigationTypeTyped ? LinkPolicy::Origin::Program
+        : isMainFrame                                             ? LinkPolicy::Origin::Page
+                                                                  : LinkPolicy::Origin::Frame;
+    const Decision decision = LinkPolicy::decide(url, navigation, origin, isGamePage(), recentlyUsed());
     if (!carryOut(url, decision))
         return false;
     // The engine would offer a movie as a download: it plays in the player page,
@@ -139,7 +166,7 @@ bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
         QMetaObject::invokeMethod(this, [this, url] { showMovie(url); }, Qt::QueuedConnection);
         return false;
     }
-    return decision == LoadInPlace || byDefault;
+    return decision == LinkPolicy::LoadInPlace || byDefault;
 }
 
 void MyWebPage::showMovie(const QUrl &url)
@@ -151,6 +178,11 @@ void MyWebPage::showMovie(const QUrl &url)
 void MyWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
                                          int lineNumber, const QString &sourceId)
 {
+    if (message.size() > clickToken.size() && message.startsWith(clickToken) && message.at(clickToken.size()) == QLatin1Char(' ')) {
+        clickedUrl = QUrl(message.mid(clickToken.size() + 1));
+        clickedAt.start();
+        return;
+    }
     if (message == QLatin1String(MoviePlayer::playingMessage)) {
         qDebug() << "Movie playing: " << url();
         return;
@@ -174,19 +206,28 @@ void MyWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, co
 
 // target=_blank and window.open(). The URL is known before any tab exists, so
 // a window whose URL goes to the desktop or to a tab of its own leaves no empty
-// tab behind. A window that stays becomes a tab sharing this page's profile.
+// tab behind. A window that stays becomes a tab sharing this page's profile;
+// so does one a forum or partner page opens toward its own site, which keeps
+// its opener (pickers and upload windows write back to it).
 void MyWebPage::onNewWindowRequested(QWebEngineNewWindowRequest &request)
 {
     const bool disguised = MoviePlayer::isDisguisedLocal(request.requestedUrl());
-    const QUrl url = disguised ? MoviePlayer::localUrl(request.requestedUrl()) : request.requestedUrl();
-    qDebug() << "acceptNavigationRequest: " << url << " --- " << int(LinkClicked);
-    if (!carryOut(url, decide(url.toString(), LinkClicked)))
+    if (disguised && !isLocalPage()) {
+        qDebug() << "Refused local alias from: " << url();
         return;
-    auto *view = new MyWebView(nullptr, tabProfile());
-    theMainWindow->appendTab(view, QString());
-    view->show();
+    }
+    const QUrl target = disguised ? MoviePlayer::localUrl(request.requestedUrl()) : request.requestedUrl();
+    qDebug() << "acceptNavigationRequest: " << target << " --- " << int(LinkPolicy::LinkClicked);
+    const bool userAction = request.isUserInitiated() || recentlyUsed();
+    Decision decision = LinkPolicy::decide(target, LinkPolicy::LinkClicked, LinkPolicy::Origin::Window, false, userAction);
+    if (decision == LinkPolicy::OpenInNewTab && !isGamePage() && !disguised && tabProfile()->cookieJar()
+        && CookieJar::domainFileName(target.host()) == CookieJar::domainFileName(url().host()))
+        decision = LinkPolicy::LoadInPlace;
+    if (!carryOut(target, decision))
+        return;
+    MyWebView *view = theMainWindow->openWindowTab(tabProfile());
     if (disguised)
-        view->load(url);
+        view->load(target);
     else
         request.openIn(view->page());
 }

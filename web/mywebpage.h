@@ -1,6 +1,9 @@
 #ifndef MYWEBPAGE_H
 #define MYWEBPAGE_H
 
+#include "web/linkpolicy.h"
+
+#include <QElapsedTimer>
 #include <QWebEnginePage>
 
 class TabProfile;
@@ -13,29 +16,12 @@ class MyWebPage : public QWebEnginePage
 {
     Q_OBJECT
 public:
-    // What started a navigation, numbered as the client has always logged it.
-    enum Navigation {
-        LinkClicked = 0,
-        FormSubmitted = 1,
-        BackForward = 2,
-        Reload = 3,
-        FormResubmitted = 4,
-        Other = 5, // not asked for by the user: the program's own loads, scripts, frames, redirects
-    };
-    enum Decision { Blocked, OpenInNewTab, OpenOnDesktop, LoadInPlace, Default };
+    using Navigation = LinkPolicy::Navigation;
+    using Decision = LinkPolicy::Decision;
 
     MyWebPage(TabProfile *profile, QObject *parent);
 
     TabProfile *tabProfile() const;
-
-    // `inGameTab`: whether the navigation comes from the game tab, which keeps its game.
-    static Decision decide(const QString &url, Navigation navigation, bool inGameTab = false);
-    static bool isBlocked(const QString &url);
-
-    // Host of the game's forum without its top-level domain; part of the default forum URL.
-    static const char *const forumHostFragment;
-    // An outside statistics counter whose requests are never made.
-    static const char *const blockedHostFragment;
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
@@ -43,14 +29,21 @@ protected:
                                   const QString &sourceId) override;
 
 private:
-    Navigation classify(NavigationType type, bool isMainFrame);
+    Navigation classify(const QUrl &url, NavigationType type, bool isMainFrame);
+    bool takeClick(const QUrl &url);
     bool isGamePage() const;
+    bool isLocalPage() const;
+    bool recentlyUsed() const;
     // Opens the URL where the decision sends it; true when it stays with this page.
     static bool carryOut(const QUrl &url, Decision decision);
     void onNewWindowRequested(QWebEngineNewWindowRequest &request);
     void showMovie(const QUrl &url);
 
     bool playerPending = false; // the player page for a movie is on its way
+    // The page's secret for the reports of the player's clicks, and the last one.
+    QString clickToken;
+    QUrl clickedUrl;
+    QElapsedTimer clickedAt;
 };
 
 #endif // MYWEBPAGE_H

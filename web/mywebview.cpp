@@ -62,7 +62,7 @@ bool MyWebView::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonRelease:
     case QEvent::KeyPress:
     case QEvent::TouchBegin:
-        userAction.start();
+        lastInput.start();
         break;
     default:
         break;
@@ -70,11 +70,9 @@ bool MyWebView::eventFilter(QObject *watched, QEvent *event)
     return QWebEngineView::eventFilter(watched, event);
 }
 
-bool MyWebView::takeUserAction()
+bool MyWebView::recentlyUsed() const
 {
-    const bool acted = userAction.isValid() && userAction.elapsed() < userActionLifetime;
-    userAction.invalidate();
-    return acted;
+    return lastInput.isValid() && lastInput.elapsed() < userActionLifetime;
 }
 
 QString MyWebView::labelForUrl(const QString &url)
@@ -92,11 +90,16 @@ QString MyWebView::labelForUrl(const QString &url)
 
 QString MyWebView::labelForTitle(const QString &title, const QString &url)
 {
-    if (title.isEmpty())
-        return url;
-    if (title.size() > 50)
-        return title.left(50) + QStringLiteral("...");
-    return title;
+    QString label = title;
+    // A page without a title: the engine names it by its URL without the
+    // scheme (or a local file by its name); the label is the whole URL.
+    const QUrl address(url);
+    if (label.isEmpty() || label == address.toString(QUrl::RemoveScheme).mid(2)
+        || (address.isLocalFile() && label == address.fileName()))
+        label = url;
+    if (label.size() > 50)
+        return label.left(50) + QStringLiteral("...");
+    return label;
 }
 
 void MyWebView::onLoadFinished(bool)

@@ -24,7 +24,9 @@ public:
     // Whether the user has just clicked or typed in the view, and not yet been
     // credited with a navigation: what tells a link the user followed from one
     // a script followed. Taking it uses it up.
-    bool takeUserAction();
+    // Whether the player pressed a key or button in the view within the last
+    // seconds (as browsers let a page act on the player's behalf only then).
+    bool recentlyUsed() const;
 
     // The tab label for a loaded URL, or a null string to keep the current one.
     static QString labelForUrl(const QString &url);
@@ -42,7 +44,7 @@ protected:
 private:
     TabProfile *m_profile;
     MyWebPage *m_page;
-    QElapsedTimer userAction; // valid while a click or key press waits for its navigation
+    QElapsedTimer lastInput;
 };
 
 #endif // MYWEBVIEW_H

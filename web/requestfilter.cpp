@@ -1,6 +1,6 @@
 #include "web/requestfilter.h"
 
-#include "web/mywebpage.h"
+#include "web/linkpolicy.h"
 
 #include <QDebug>
 #include <QDir>
@@ -30,7 +30,7 @@ bool RequestFilter::isServedLocally(const QString &path)
 void RequestFilter::interceptRequest(QWebEngineUrlRequestInfo &info)
 {
     const QUrl url = info.requestUrl();
-    if (MyWebPage::isBlocked(url.toString())) {
+    if (LinkPolicy::isBlocked(url.toString())) {
         info.block(true);
     } else if (url.isLocalFile() && !isServedLocally(url.toLocalFile())) {
         qDebug() << "Blocked local file: " << url;

@@ -234,6 +234,14 @@ void MainWindow::openInNewTab(const QString &text)
     view->load(url);
 }
 
+MyWebView *MainWindow::openWindowTab(TabProfile *profile)
+{
+    auto *view = new MyWebView(nullptr, profile);
+    appendTab(view, QString());
+    view->show();
+    return view;
+}
+
 void MainWindow::setTabLabel(QWebEngineView *view, const QString &label)
 {
     const int index = tabs->indexOf(view);

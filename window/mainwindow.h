@@ -5,6 +5,8 @@
 #include <QUrl>
 
 class MyTabWidget;
+class MyWebView;
+class TabProfile;
 class QTranslator;
 class QWebEngineView;
 
@@ -29,7 +31,11 @@ public:
     QWebEngineView *currentView() const;
 
     void appendTab(QWidget *widget, const QString &label);
+    // Every web tab is made here: a tab of its own for a URL (with the cookie
+    // store of its site), or a tab for a window a page opens (sharing the
+    // opener's profile), which the caller fills.
     void openInNewTab(const QString &url);
+    MyWebView *openWindowTab(TabProfile *profile);
     void setTabLabel(QWebEngineView *view, const QString &label);
 
     MyTabWidget *tabWidget() const { return tabs; }

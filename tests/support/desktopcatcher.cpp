@@ -2,7 +2,8 @@
 
 #include <QDesktopServices>
 
-static const char *const schemes[] = {"http", "https", "mailto", "file", "ftp", "about", "data", "javascript"};
+static const char *const schemes[] = {"http", "https", "mailto", "file", "ftp", "about", "data", "javascript", "sshx",
+                                      "tarvenholm", "tarvenholm-file"};
 
 DesktopCatcher::DesktopCatcher()
 {

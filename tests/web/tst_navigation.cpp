@@ -39,6 +39,10 @@ private slots:
     void tabLabels_data();
     void tabLabels();
     void closingTabsFreesEverything();
+    void remotePageOnItsOwn_data();
+    void remotePageOnItsOwn();
+    void forumPageBehaviours_data();
+    void forumPageBehaviours();
 
 private:
     MyWebView *view(int index) const { return qobject_cast<MyWebView *>(window->tabWidget()->widget(index)); }
@@ -89,6 +93,18 @@ void TestNavigation::initTestCase()
     TestEnv::writeFile(docroot + "/guild/frame.html", "<html><body>inner</body></html>");
     TestEnv::writeFile(docroot + "/outside.html", "<html><head><title>Outside</title></head></html>");
     TestEnv::writeFile(docroot + "/outside-frame.html", "<html><body>outside</body></html>");
+    TestEnv::writeFile(docroot + "/remote.html", "<html><head><title>Remote</title></head><body></body></html>");
+    TestEnv::writeFile(docroot + "/notitle.html", "<html><body>no title</body></html>");
+    // A forum page that moves on by itself after a click on its empty area, a
+    // jump menu, and a picker window that writes back to its opener.
+    TestEnv::writeFile(docroot + "/forum.tarvenholm/tools.html",
+                       "<html><head><title>Tools</title></head><body style=\"margin:0\">"
+                       "<div id=\"empty\" style=\"height:100px\" onclick=\"setTimeout(function() {"
+                       " location.href = 'topic.html'; }, 300)\">empty</div>"
+                       "<select id=\"jump\" onchange=\"location.href = this.value\">"
+                       "<option value=\"tools.html\">here</option><option value=\"topic.html\">topic</option></select>"
+                       "<a id=\"picker\" href=\"#\" onclick=\"window.picker = window.open('topic.html'); return false\">pick</a>"
+                       "</body></html>");
     server = new NginxServer(docroot);
     QVERIFY(server->start());
 
@@ -270,11 +286,11 @@ void TestNavigation::iframesAreDecidedAlike()
 {
     MessageLog log;
     QVERIFY(loadInto(game, QUrl::fromLocalFile(pages + "/frames.html")));
-    // The outside frame goes to the desktop; the partner's frame loads in place.
-    QTRY_COMPARE(desktop->urls.size(), 1);
-    QVERIFY(desktop->urls.first().toString().endsWith("outside-frame.html"));
+    // Frames are part of their page: the outside one and the partner's load in place.
     QTRY_VERIFY(server->requestedPaths().contains("/guild/frame.html"));
-    QVERIFY(!server->requestedPaths().contains("/outside-frame.html"));
+    QTRY_VERIFY(server->requestedPaths().contains("/outside-frame.html"));
+    QTest::qWait(300);
+    QVERIFY(desktop->urls.isEmpty());
     QCOMPARE(window->tabWidget()->count(), 1);
 }
 
@@ -296,17 +312,18 @@ void TestNavigation::emptyExtbrowserEntrySendsEverythingOut_data()
     QTest::newRow("trailing comma") << "http:,";
 }
 
-// An empty entry is part of every URL: everything but blocked and internal
-// URLs goes to the desktop, local pages included.
+// An empty entry is part of every URL: every web link the player clicks goes
+// to the desktop; local files and the program's own loads never do.
 void TestNavigation::emptyExtbrowserEntrySendsEverythingOut()
 {
     QFETCH(QString, setting);
     AppConfig::instance()->extbrowser = AppConfig::splitExtBrowser(setting);
-    MessageLog log;
-    game->load(QUrl::fromLocalFile(pages + "/second.html"));
+    QVERIFY(WebTest::click(game, "#outside"));
     QTRY_COMPARE(desktop->urls.size(), 1);
-    QVERIFY(desktop->urls.first().isLocalFile());
-    QCOMPARE(game->title(), QString("Game"));
+    QCOMPARE(desktop->urls.first(), QUrl(site("outside.html")));
+    QVERIFY(loadInto(game, QUrl::fromLocalFile(pages + "/second.html")));
+    QTRY_COMPARE(game->title(), QString("Second"));
+    QCOMPARE(desktop->urls.size(), 1);
 }
 
 void TestNavigation::labelRules_data()
@@ -340,8 +357,9 @@ void TestNavigation::tabLabels_data()
     QTest::newRow("51 characters cut") << "t51.html" << fifty + "y" << fifty + "...";
     QTest::newRow("battle after load") << "battle.html?777" << "Replay" << "Battle : 777";
     QTest::newRow("hero after load") << "hero.html" << "Hero" << "Hero Info";
-    // Without a title the engine names the page by its URL: a local file by its name.
-    QTest::newRow("no title") << "untitled.html" << "" << "untitled.html";
+    // Without a title the label is the page's whole URL (cut like a title).
+    QTest::newRow("no title") << "untitled.html" << "" << "@URL@";
+    QTest::newRow("web page without title") << "@SITE@notitle.html" << "" << "@URL@";
 }
 
 void TestNavigation::tabLabels()
@@ -349,11 +367,18 @@ void TestNavigation::tabLabels()
     QFETCH(QString, file);
     QFETCH(QString, title);
     QFETCH(QString, label);
-    const QString path = pages + "/" + file.section('?', 0, 0);
-    TestEnv::writeFile(path, QString("<html><head><title>%1</title></head></html>").arg(title).toUtf8());
-    QUrl url = QUrl::fromLocalFile(path);
-    url.setQuery(file.section('?', 1));
+    QUrl url;
+    if (file.startsWith("@SITE@")) {
+        url = QUrl(site(file.mid(6)));
+    } else {
+        const QString path = pages + "/" + file.section('?', 0, 0);
+        TestEnv::writeFile(path, QString("<html><head><title>%1</title></head></html>").arg(title).toUtf8());
+        url = QUrl::fromLocalFile(path);
+        url.setQuery(file.section('?', 1));
+    }
     window->openInNewTab(url.toString());
+    if (label == "@URL@")
+        label = url.toString().left(50) + (url.toString().size() > 50 ? "..." : "");
     QTRY_VERIFY(!view(1)->url().isEmpty());
     QTRY_COMPARE(window->tabWidget()->tabText(1), label);
     // The game tab keeps its name whatever it shows.
@@ -380,6 +405,76 @@ void TestNavigation::closingTabsFreesEverything()
         QTRY_VERIFY(tab.jar.isNull());
     }
     QCOMPARE(window->tabWidget()->count(), 1);
+}
+
+void TestNavigation::remotePageOnItsOwn_data()
+{
+    QTest::addColumn<QString>("script"); // run in a remote page shown in the game tab, without any click
+    QTest::addColumn<bool>("asked");     // whether the engine asks the client at all
+    const QString content = QUrl::fromLocalFile(TestEnv::root() + "/work/content/").toString().mid(4);
+    QTest::newRow("local alias to the desktop") << "window.open('tarvenholm-file:" + content + "pages/second.html#http:')" << true;
+    QTest::newRow("local alias with a query") << "window.open('tarvenholm-file:" + content + "pages/second.html?from=remote')" << true;
+    QTest::newRow("another scheme") << "window.open('sshx://attacker.example/?http:')" << true;
+    QTest::newRow("outside site from a timer") << "window.open('http://www.example.org/')" << true;
+    QTest::newRow("outside site in place") << "location.href = 'http://www.example.org/'" << true;
+    // The engine drops a mail link set by a script without a click by itself.
+    QTest::newRow("mail") << "location.href = 'mailto:support@example.org'" << false;
+}
+
+// A page cannot hand anything to the desktop or start local content on its own.
+void TestNavigation::remotePageOnItsOwn()
+{
+    QFETCH(QString, script);
+    QFETCH(bool, asked);
+    // The program's own load of a web page stays in its tab, "http:" or not.
+    QVERIFY(loadInto(game, QUrl(site("remote.html"))));
+    QVERIFY(desktop->urls.isEmpty());
+    MessageLog log;
+    WebTest::runJs(game, QString("setTimeout(function() { %1; }, 10)").arg(script));
+    if (asked)
+        QTRY_VERIFY(log.countStarting("acceptNavigationRequest: ") + log.countStarting("Refused local alias from: ") > 0);
+    QTest::qWait(500);
+    QCOMPARE(window->tabWidget()->count(), 1);
+    QVERIFY2(desktop->urls.isEmpty(), qPrintable(desktop->urls.value(0).toString()));
+    QCOMPARE(game->title(), QString("Remote"));
+}
+
+void TestNavigation::forumPageBehaviours_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("forumTitle"); // the forum tab afterwards
+    QTest::addColumn<int>("tabs");
+    QTest::newRow("click on empty space, then the page moves on") << "#empty" << "Topic" << 2;
+    QTest::newRow("jump menu changed with the keyboard") << "keys" << "Topic" << 2;
+    QTest::newRow("picker window toward its own site") << "#picker" << "Tools" << 3;
+}
+
+void TestNavigation::forumPageBehaviours()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, forumTitle);
+    QFETCH(int, tabs);
+    window->openInNewTab(site("forum.tarvenholm/tools.html"));
+    QTRY_COMPARE(view(1)->title(), QString("Tools"));
+    MessageLog log;
+    if (action == "keys") {
+        WebTest::runJs(view(1), "document.getElementById('jump').focus()");
+        QTest::keyClick(view(1)->focusProxy(), Qt::Key_Down);
+    } else {
+        QVERIFY(WebTest::click(view(1), action));
+    }
+    QTRY_COMPARE(window->tabWidget()->count(), tabs);
+    QTRY_COMPARE(view(1)->title(), forumTitle);
+    if (tabs == 3) {
+        // The window stays the page's: it shares the forum's cookies and its opener.
+        QTRY_COMPARE(view(2)->title(), QString("Topic"));
+        QCOMPARE(view(2)->tabProfile(), view(1)->tabProfile());
+        QTest::qWait(2000);
+        QCOMPARE(WebTest::runJs(view(1), "window.picker.closed").toBool(), false);
+    } else {
+        QVERIFY(log.contains(debugLine("acceptNavigationRequest: ", QUrl(site("forum.tarvenholm/topic.html")), " --- ", 5)));
+    }
+    QVERIFY(desktop->urls.isEmpty());
 }
 
 TARVEN_TEST_MAIN(TestNavigation)

@@ -1,0 +1,84 @@
+#include "web/linkpolicy.h"
+
+#include "app/appconfig.h"
+#include "web/clientscheme.h"
+
+const char *const LinkPolicy::forumHostFragment = "forum.tarvenholm";
+const char *const LinkPolicy::blockedHostFragment = "counter.yadro.ru";
+
+static bool containsAny(const QString &text, const QStringList &fragments)
+{
+    for (const QString &fragment : fragments) {
+        if (text.contains(fragment))
+            return true;
+    }
+    return false;
+}
+
+bool LinkPolicy::isBlocked(const QString &url)
+{
+    return url.contains(QLatin1String(blockedHostFragment));
+}
+
+static bool isWeb(const QUrl &url)
+{
+    const QString scheme = url.scheme();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+bool LinkPolicy::mayGoToDesktop(const QUrl &url)
+{
+    return isWeb(url) || url.scheme() == QLatin1String("mailto");
+}
+
+bool LinkPolicy::mayFetch(const QUrl &url)
+{
+    return isWeb(url) && !isBlocked(url.toString());
+}
+
+// What a page may show in place: the web, local files (the request filter
+// keeps them to the content folder), the engine's own pages and the client's
+// scheme. Anything else would be handed to another program by the engine.
+static bool loadsInPlace(const QUrl &url)
+{
+    static const QStringList schemes({QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"),
+                                      QStringLiteral("data"), QStringLiteral("about"), QStringLiteral("blob"),
+                                      QString::fromLatin1(ClientScheme::name)});
+    return schemes.contains(url.scheme());
+}
+
+LinkPolicy::Decision LinkPolicy::decide(const QString &url, Navigation navigation, bool inGameTab)
+{
+    const AppConfig *config = AppConfig::instance();
+    if (isBlocked(url))
+        return Blocked;
+    // An internal URL the user asked for opens a tab of its own, but a form
+    // sent from a forum or partner tab loads there with its data: a login
+    // must reach its site.
+    if (url.contains(QLatin1String(forumHostFragment)) || containsAny(url, config->intbrowserKeys)) {
+        const bool inPlace = navigation == Other || (navigation == FormSubmitted && !inGameTab);
+        return inPlace ? LoadInPlace : OpenInNewTab;
+    }
+    if (containsAny(url, config->extbrowser))
+        return OpenOnDesktop;
+    return Default;
+}
+
+LinkPolicy::Decision LinkPolicy::decide(const QUrl &url, Navigation navigation, Origin origin, bool inGameTab,
+                                        bool userAction)
+{
+    Decision decision = decide(url.toString(), navigation, inGameTab);
+    if (decision == OpenOnDesktop) {
+        if (origin == Origin::Program)
+            decision = LoadInPlace; // what the client loads itself stays in its tab
+        else if (origin == Origin::Frame)
+            decision = Default; // a frame is part of its page
+        else if (!mayGoToDesktop(url))
+            decision = Default; // local files and the client's own pages never leave it
+        else if (!userAction)
+            decision = Blocked; // a page cannot send the player out on its own
+    }
+    if ((decision == Default || decision == LoadInPlace) && !loadsInPlace(url))
+        decision = Blocked;
+    return decision;
+}

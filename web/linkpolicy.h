@@ -1,0 +1,52 @@
+#ifndef LINKPOLICY_H
+#define LINKPOLICY_H
+
+#include <QString>
+#include <QUrl>
+
+// Where a navigation goes. The game has always judged a URL by its text: one
+// tracking host is dropped, the forum and the partner sites stay inside the
+// client, configured texts ("http:", "mailto:") send a link to the desktop's
+// browser or mail program, anything else loads in place. Around that, rules
+// no page can bend: only http, https and mailto URLs ever reach the desktop,
+// and only when the player asked for them; a frame stays in its page; what
+// the program loads itself is never handed out.
+namespace LinkPolicy {
+// What started a navigation, numbered as the client has always logged it.
+enum Navigation {
+    LinkClicked = 0,
+    FormSubmitted = 1,
+    BackForward = 2,
+    Reload = 3,
+    FormResubmitted = 4,
+    Other = 5, // not asked for by the user: the program's own loads, scripts, frames, redirects
+};
+enum Decision { Blocked, OpenInNewTab, OpenOnDesktop, LoadInPlace, Default };
+// Who asks for a navigation.
+enum class Origin {
+    Program,   // the client's own load (the game, a new tab's first page)
+    Page,      // a page's main frame
+    Frame,     // a frame inside a page
+    Window,    // a window a page opens (target=_blank, window.open)
+};
+
+// The forum's host without its top-level domain; part of the default forum URL.
+extern const char *const forumHostFragment;
+// An outside statistics counter whose requests are never made.
+extern const char *const blockedHostFragment;
+
+bool isBlocked(const QString &url);
+// A URL the desktop's browser or mail program may be given.
+bool mayGoToDesktop(const QUrl &url);
+// A URL the client itself may fetch for a page's movie: http or https, not blocked.
+bool mayFetch(const QUrl &url);
+
+// The decision by the URL's text alone. `inGameTab`: whether the navigation
+// comes from the game tab, which keeps its game.
+Decision decide(const QString &url, Navigation navigation, bool inGameTab = false);
+// The decision with the rules above: `userAction` tells whether the player
+// asked for it (a click, a key).
+Decision decide(const QUrl &url, Navigation navigation, Origin origin, bool inGameTab, bool userAction);
+}
+
+#endif // LINKPOLICY_H
