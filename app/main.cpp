@@ -1,5 +1,5 @@
 #include "app/appconfig.h"
-#include "web/clientscheme.h"
+#include "movie/clientscheme.h"
 #include "window/mainwindow.h"
 
 #include <QApplication>

@@ -12,12 +12,12 @@
         for (let element = event.target; element && element.nodeType === 1; element = element.parentElement) {
             const tag = element.tagName;
             if ((tag === 'A' || tag === 'AREA') && element.href) {
-                console.log(token + ' ' + element.href);
+                console.log(token + ' click ' + element.href);
                 return;
             }
             if ((tag === 'INPUT' || tag === 'BUTTON') && element.form
                     && (element.type === 'submit' || element.type === 'image')) {
-                console.log(token + ' ' + (element.formAction || element.form.action));
+                console.log(token + ' click ' + (element.formAction || element.form.action));
                 return;
             }
         }

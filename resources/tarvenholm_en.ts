@@ -198,4 +198,30 @@
         <translation>The answer ended after %1 of %2 bytes</translation>
     </message>
 </context>
+<context>
+    <name>MyWebPage</name>
+    <message>
+        <source>The movie %1 cannot be played: %2</source>
+        <translation>The movie %1 cannot be played: %2</translation>
+    </message>
+</context>
+<context>
+    <name>MoviePlayer</name>
+    <message>
+        <source>the file does not exist</source>
+        <translation>the file does not exist</translation>
+    </message>
+    <message>
+        <source>the file cannot be read (%1)</source>
+        <translation>the file cannot be read (%1)</translation>
+    </message>
+    <message>
+        <source>the file is not a Flash movie</source>
+        <translation>the file is not a Flash movie</translation>
+    </message>
+    <message>
+        <source>the file is cut short (%1 of %2 bytes)</source>
+        <translation>the file is cut short (%1 of %2 bytes)</translation>
+    </message>
+</context>
 </TS>

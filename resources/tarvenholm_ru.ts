@@ -198,4 +198,30 @@
         <translation>Ответ оборвался после %1 из %2 байт</translation>
     </message>
 </context>
+<context>
+    <name>MyWebPage</name>
+    <message>
+        <source>The movie %1 cannot be played: %2</source>
+        <translation>Ролик %1 не может быть показан: %2</translation>
+    </message>
+</context>
+<context>
+    <name>MoviePlayer</name>
+    <message>
+        <source>the file does not exist</source>
+        <translation>файл не существует</translation>
+    </message>
+    <message>
+        <source>the file cannot be read (%1)</source>
+        <translation>файл не читается (%1)</translation>
+    </message>
+    <message>
+        <source>the file is not a Flash movie</source>
+        <translation>файл не является Flash-роликом</translation>
+    </message>
+    <message>
+        <source>the file is cut short (%1 of %2 bytes)</source>
+        <translation>файл обрезан (%1 из %2 байт)</translation>
+    </message>
+</context>
 </TS>

@@ -1,7 +1,7 @@
 #include "web/linkpolicy.h"
 
 #include "app/appconfig.h"
-#include "web/clientscheme.h"
+#include "movie/clientscheme.h"
 
 const char *const LinkPolicy::forumHostFragment = "forum.tarvenholm";
 const char *const LinkPolicy::blockedHostFragment = "counter.yadro.ru";

@@ -1,9 +1,9 @@
 #include "web/mywebpage.h"
 
 #include "app/appconfig.h"
-#include "web/movieplayer.h"
+#include "movie/movieplayer.h"
 #include "web/mytabwidget.h"
-#include "web/clientscheme.h"
+#include "movie/clientscheme.h"
 #include "web/cookiejar.h"
 #include "web/mywebview.h"
 #include "web/tabprofile.h"
@@ -13,6 +13,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QWebEngineFullScreenRequest>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineScriptCollection>
 
@@ -49,7 +50,19 @@ MyWebPage::MyWebPage(TabProfile *profile, QObject *parent)
     qDebug() << "MyWebPage ctor";
     clickToken = randomToken();
     scripts().insert(clickScript(clickToken));
+    scripts().insert(MoviePlayer::reportScript(clickToken));
     connect(this, &QWebEnginePage::newWindowRequested, this, &MyWebPage::onNewWindowRequested);
+    // A page or movie asks to fill the screen (after the player's click, the
+    // engine sees to that), or to end it.
+    connect(this, &QWebEnginePage::fullScreenRequested, this, [this](QWebEngineFullScreenRequest request) {
+        auto *view = QWebEngineView::forPage(this);
+        if (!theMainWindow || !view || theMainWindow->tabWidget()->currentWidget() != view) {
+            request.reject();
+            return;
+        }
+        request.accept();
+        theMainWindow->showPageFullScreen(request.toggleOn());
+    });
 }
 
 TabProfile *MyWebPage::tabProfile() const
@@ -140,6 +153,18 @@ bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
         playerPending = false;
         return true;
     }
+    // Refresh of a movie's tab: the movie's URL is decided on, not the player
+    // page's, and the movie plays again.
+    if (isMainFrame && url.scheme() == QLatin1String("data") && type == NavigationTypeReload
+        && MoviePlayer::isMovie(this->url())) {
+        const QUrl movie = this->url();
+        qDebug() << "acceptNavigationRequest: " << movie << " --- " << int(LinkPolicy::Reload);
+        const Decision decision =
+            LinkPolicy::decide(movie, LinkPolicy::Reload, LinkPolicy::Origin::Page, isGamePage(), recentlyUsed());
+        if (carryOut(movie, decision))
+            QMetaObject::invokeMethod(this, [this, movie] { showMovie(movie); }, Qt::QueuedConnection);
+        return false;
+    }
     // A local movie's link to a local file: asked for again under its own
     // name. Only local pages may use the alias.
     if (MoviePlayer::isDisguisedLocal(url)) {
@@ -172,19 +197,30 @@ bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
 void MyWebPage::showMovie(const QUrl &url)
 {
     playerPending = true;
+    // A local movie that cannot play gets a plain message naming it, not
+    // Ruffle's screen (whose links lead out of the client).
+    const QString problem = MoviePlayer::problem(url);
+    if (!problem.isEmpty()) {
+        qDebug() << "Movie error: " << url << problem;
+        setHtml(MoviePlayer::errorPage(tr("The movie %1 cannot be played: %2").arg(url.toDisplayString(), problem)), url);
+        return;
+    }
     setHtml(MoviePlayer::page(url), url);
 }
 
 void MyWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
                                          int lineNumber, const QString &sourceId)
 {
-    if (message.size() > clickToken.size() && message.startsWith(clickToken) && message.at(clickToken.size()) == QLatin1Char(' ')) {
-        clickedUrl = QUrl(message.mid(clickToken.size() + 1));
+    // The reports of the client's own scripts, from a world the page cannot reach.
+    const QString clicked = clickToken + QLatin1String(" click ");
+    const QString playing = clickToken + QLatin1String(" playing ");
+    if (message.startsWith(clicked)) {
+        clickedUrl = QUrl(message.mid(clicked.size()));
         clickedAt.start();
         return;
     }
-    if (message == QLatin1String(MoviePlayer::playingMessage)) {
-        qDebug() << "Movie playing: " << url();
+    if (message.startsWith(playing)) {
+        qDebug() << "Movie playing: " << QUrl(message.mid(playing.size()));
         return;
     }
     // Ruffle reports what goes wrong with a movie on the console, errors of its
@@ -198,7 +234,7 @@ void MyWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, co
             text.truncate(styles);
         const bool error = level == ErrorMessageLevel || text.startsWith(QLatin1String("ERROR"));
         if (error && !text.contains(QLatin1String("renderer"), Qt::CaseInsensitive))
-            qDebug() << "Movie error: " << text.trimmed();
+            qDebug() << "Movie error: " << url() << text.trimmed();
         return;
     }
     QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceId);

@@ -23,6 +23,10 @@ public:
 
     TabProfile *tabProfile() const;
 
+    // Plays the movie at the URL in this page's player page, keeping the
+    // movie's URL as the page's own.
+    void showMovie(const QUrl &url);
+
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int lineNumber,
@@ -37,7 +41,6 @@ private:
     // Opens the URL where the decision sends it; true when it stays with this page.
     static bool carryOut(const QUrl &url, Decision decision);
     void onNewWindowRequested(QWebEngineNewWindowRequest &request);
-    void showMovie(const QUrl &url);
 
     bool playerPending = false; // the player page for a movie is on its way
     // The page's secret for the reports of the player's clicks, and the last one.

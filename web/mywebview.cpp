@@ -5,6 +5,7 @@
 #include "window/mainwindow.h"
 
 #include <QChildEvent>
+#include <QKeyEvent>
 #include <QWebEngineSettings>
 
 namespace {
@@ -30,6 +31,8 @@ MyWebView::MyWebView(QWidget *parent, TabProfile *profile)
     settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
     // Tabs show titles, not icons: no favicon requests.
     settings->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+    // Movies and pages may fill the screen when the player asks them to.
+    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
 
     connect(this, &QWebEngineView::loadFinished, this, &MyWebView::onLoadFinished);
     connect(this, &QWebEngineView::titleChanged, this, &MyWebView::onTitleChanged);
@@ -57,6 +60,12 @@ void MyWebView::childEvent(QChildEvent *event)
 
 bool MyWebView::eventFilter(QObject *watched, QEvent *event)
 {
+    // Esc ends a page's full screen, as in browsers.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
+        && theMainWindow && theMainWindow->isPageFullScreen()) {
+        page()->triggerAction(QWebEnginePage::ExitFullScreen);
+        return true;
+    }
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:

@@ -1,20 +1,66 @@
 #include "web/tabprofile.h"
 
 #include "web/cookiejar.h"
-#include "web/movieplayer.h"
+#include "movie/movieplayer.h"
 #include "web/requestfilter.h"
-#include "web/clientscheme.h"
+#include "movie/clientscheme.h"
 
+#include "web/mywebpage.h"
+
+#include <QDir>
+#include <QFile>
 #include <QNetworkCookie>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineCookieStore>
 #include <QWebEngineScriptCollection>
 
 TabProfile::TabProfile(CookieJar *jar)
     : jar(jar)
 {
+    setUp();
+}
+
+TabProfile::TabProfile(const QString &storageName, CookieJar *jar)
+    : QWebEngineProfile(storageName)
+    , jar(jar)
+{
+    setUp();
+}
+
+QString TabProfile::gameDataPath()
+{
+    return QDir::currentPath() + QStringLiteral("/.webdata");
+}
+
+TabProfile *TabProfile::forGame()
+{
+    const QString path = gameDataPath();
+    // Saved games are the player's own: nobody else may read them.
+    if (QDir().mkpath(path))
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    auto *profile = new TabProfile(QStringLiteral("game"), nullptr);
+    profile->setPersistentStoragePath(path);
+    profile->setCachePath(path + QStringLiteral("/cache"));
+    profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    return profile;
+}
+
+void TabProfile::setUp()
+{
     setUrlRequestInterceptor(new RequestFilter(this));
     installUrlSchemeHandler(ClientScheme::name, new ClientScheme(this));
+    scripts()->insert(MoviePlayer::detectionScript());
     scripts()->insert(MoviePlayer::script());
+    // A main-frame answer of a movie's type plays, whatever its URL ends in;
+    // the engine would offer it as a download.
+    connect(this, &QWebEngineProfile::downloadRequested, this, [](QWebEngineDownloadRequest *download) {
+        auto *page = qobject_cast<MyWebPage *>(download->page());
+        if (page && MoviePlayer::isMovieType(download->mimeType()) && download->url() == page->requestedUrl()) {
+            download->cancel();
+            page->showMovie(download->url());
+        }
+    });
     if (!jar)
         return;
     jar->setParent(this);

@@ -17,6 +17,11 @@ class TabProfile : public QWebEngineProfile
 public:
     // Takes the jar, which has already loaded the tab's stored cookies.
     explicit TabProfile(CookieJar *jar = nullptr);
+    // The game tab's profile: pages' storage (where movies keep their saved
+    // data) on disk in the game folder's ".webdata/", owner-only; cookies and
+    // cache in memory.
+    static TabProfile *forGame();
+    static QString gameDataPath();
     ~TabProfile() override;
 
     CookieJar *cookieJar() const { return jar; }
@@ -28,6 +33,9 @@ public:
     void release();
 
 private:
+    TabProfile(const QString &storageName, CookieJar *jar);
+    void setUp();
+
     CookieJar *jar;
     int users = 0;
 };

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QInputDialog>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
@@ -193,7 +194,7 @@ bool MainWindow::start()
     resize(config->width, config->height);
     connect(tabs, &QTabWidget::tabCloseRequested, this, &MainWindow::tabCloseRequested);
 
-    auto *game = new MyWebView(tabs);
+    auto *game = new MyWebView(tabs, TabProfile::forGame());
     appendTab(game, config->urlgame);
     // The game tab never closes, so it offers no close button.
     tabs->tabBar()->setTabButton(0, QTabBar::LeftSide, nullptr);
@@ -267,6 +268,9 @@ void MainWindow::tabCloseRequested(int index)
 // The shown tab takes the keyboard: a movie in it plays with the player's keys.
 void MainWindow::onCurrentTabChanged(int index)
 {
+    // Another tab cannot be shown over a page's full screen: it ends.
+    if (pageFullScreen)
+        toggleFullScreen();
     if (QWidget *widget = tabs->widget(index))
         widget->setFocus();
 }
@@ -285,10 +289,31 @@ void MainWindow::linkClicked(QUrl)
 
 void MainWindow::toggleFullScreen()
 {
+    if (pageFullScreen) {
+        if (QWebEngineView *view = currentView())
+            view->page()->triggerAction(QWebEnginePage::ExitFullScreen);
+        showPageFullScreen(false);
+        return;
+    }
     if (isFullScreen())
         showNormal();
     else
         showFullScreen();
+}
+
+void MainWindow::showPageFullScreen(bool on)
+{
+    if (on == pageFullScreen)
+        return;
+    pageFullScreen = on;
+    menuBar()->setVisible(!on);
+    tabs->tabBar()->setVisible(!on);
+    if (on) {
+        stateBeforePage = windowState();
+        showFullScreen();
+    } else {
+        setWindowState(stateBeforePage);
+    }
 }
 
 void MainWindow::defaultSize()

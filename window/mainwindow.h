@@ -40,6 +40,11 @@ public:
 
     MyTabWidget *tabWidget() const { return tabs; }
 
+    // A page's (or its movie's) request to fill the screen, or to end that:
+    // the view alone fills the screen, and the window comes back as it was.
+    void showPageFullScreen(bool on);
+    bool isPageFullScreen() const { return pageFullScreen; }
+
     QTranslator *translatorRu = nullptr;
     QTranslator *translatorEn = nullptr;
     // Qt's own texts in Russian (standard buttons, input dialogs, the web
@@ -76,6 +81,8 @@ private:
 
     Ui::MainWindow *ui;
     MyTabWidget *tabs;
+    bool pageFullScreen = false;
+    Qt::WindowStates stateBeforePage;
 };
 
 extern MainWindow *theMainWindow;

@@ -1,6 +1,6 @@
 #include "testenv.h"
 
-#include "web/clientscheme.h"
+#include "movie/clientscheme.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "web/clientscheme.h"
+#include "movie/clientscheme.h"
 
-#include "web/movieproxy.h"
+#include "movie/movieproxy.h"
 
 #include <QCoreApplication>
 #include <QDebug>

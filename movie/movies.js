@@ -8,11 +8,12 @@
     window.__tarvenholmMovies = true;
 
     // Ruffle's files come from the client's own folder through its own scheme.
-    const clientBase = 'tarvenholm:/';
+    // The client fills in the names it shares with this script.
+    const clientBase = '%CLIENT_SCHEME%:/';
     const ruffleBase = clientBase + 'ruffle/';
     // Ruffle will not fetch file: URLs itself; a movie's loads from the local
     // content folder are handed to it under this name and fetched here.
-    const localPrefix = 'tarvenholm-file:';
+    const localPrefix = '%LOCAL_SCHEME%:';
 
     function isMovie(element) {
         const type = (element.getAttribute('type') || '').toLowerCase();
@@ -83,12 +84,6 @@
         };
     }
 
-    function reportProgress(player) {
-        player.addEventListener('loadeddata', function () {
-            console.info('tarvenholm: movie playing');
-        });
-    }
-
     let loaded = false;
     function loadRuffle() {
         if (loaded)
@@ -102,6 +97,7 @@
             autoplay: 'on',             // the movie starts by itself
             unmuteOverlay: 'hidden',    // and with its sound
             splashScreen: false,
+            favorFlash: false,          // the Flash Player the page sees is Ruffle itself
             letterbox: 'on',            // keeps its proportions, bars around it
             warnOnUnsupportedContent: false,
             showSwfDownload: false,
@@ -109,17 +105,6 @@
         }, window.RufflePlayer.config || {});
         const script = document.createElement('script');
         script.src = ruffleBase + 'ruffle.js';
-        script.onload = function () {
-            // Ruffle swaps the movies for players of its own as it finds them.
-            new MutationObserver(function () {
-                for (const player of document.querySelectorAll('ruffle-embed, ruffle-object, ruffle-player')) {
-                    if (!player.__tarvenholmSeen) {
-                        player.__tarvenholmSeen = true;
-                        reportProgress(player);
-                    }
-                }
-            }).observe(document.documentElement, {childList: true, subtree: true});
-        };
         (document.head || document.documentElement).appendChild(script);
     }
 

@@ -9,11 +9,14 @@
 #include "web/mytabwidget.h"
 #include "web/mywebpage.h"
 #include "web/mywebview.h"
+#include "web/tabprofile.h"
 #include "webtest.h"
 #include "window/mainwindow.h"
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QMenuBar>
+#include <QTabBar>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -36,8 +39,13 @@ private slots:
     void localFilesOutsideContent_data();
     void localFilesOutsideContent();
     void webPagesGetNoProxy();
+    void brokenMovie_data();
     void brokenMovie();
     void soundPlays();
+    void pageBehaviours_data();
+    void pageBehaviours();
+    void savedDataSurvives();
+    void fullScreenOnRequest();
 
 private:
     MyWebView *view(int index) const { return qobject_cast<MyWebView *>(window->tabWidget()->widget(index)); }
@@ -62,9 +70,29 @@ void TestMovies::initTestCase()
                        "<html><head><title>Embedded</title></head><body style=\"margin:0\">"
                        "<embed src=\"colours.swf\" width=\"800\" height=\"600\"></body></html>");
     TestEnv::writeFile(site + "/movies/plain.html", "<html><head><title>Plain</title></head><body>text</body></html>");
+    // A movie whose URL says nothing of it; only its type does.
+    TestEnv::writeFile(site + "/movies/intro", MovieFiles::colours(QColor(30, 30, 200), QColor(240, 240, 20)));
+    // A page that looks for a Flash Player first, as swfobject does, and only
+    // then puts its movie in; and one with a full-screen button.
+    TestEnv::writeFile(site + "/movies/detect.html",
+                       "<html><head><title>Detect</title><script>"
+                       "var plugin = navigator.plugins['Shockwave Flash'];"
+                       "var type = navigator.mimeTypes['application/x-shockwave-flash'];"
+                       "var found = typeof plugin == 'object' && /Shockwave Flash \\d+/.test(plugin.description)"
+                       " && type && type.enabledPlugin;"
+                       "window.addEventListener('load', function () {"
+                       " if (!found) { document.title = 'No Flash'; return; }"
+                       " var o = document.createElement('object'); o.type = 'application/x-shockwave-flash';"
+                       " o.data = 'colours.swf'; o.width = 800; o.height = 600; document.body.appendChild(o); });"
+                       "</script></head><body style=\"margin:0\"></body></html>");
+    TestEnv::writeFile(site + "/movies/full.html",
+                       "<html><head><title>Full</title></head><body>"
+                       "<button id=\"full\" onclick=\"document.documentElement.requestFullscreen()\">full</button>"
+                       "</body></html>");
     // A redirect toward the blocked counter, and one that stays on the server.
     server = new NginxServer(site, "location = /to-counter { return 302 /count?site=counter.yadro.ru; }\n"
-                                   "location = /to-battle { return 302 /battle/12345.txt; }\n");
+                                   "location = /to-battle { return 302 /battle/12345.txt; }\n"
+                                   "location = /movies/intro { types { } default_type application/x-shockwave-flash; }\n");
     QVERIFY(server->start());
 
     TestEnv::writeFile("content/colours.swf", MovieFiles::colours(background, square));
@@ -132,6 +160,13 @@ void TestMovies::gameTabPlaysMovie()
     window->tabWidget()->setCurrentIndex(0);
     QTRY_VERIFY(game->hasFocus() || game->focusProxy()->hasFocus());
     QTRY_COMPARE(WebTest::runJs(game, "document.activeElement.tagName").toString(), QString("RUFFLE-EMBED"));
+    // Refresh plays it again in its tab, decided on the movie's URL.
+    log.clear();
+    game->triggerPageAction(QWebEnginePage::Reload);
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(debugLine("Movie playing: ", movie)), 20000);
+    QVERIFY(log.contains(debugLine("acceptNavigationRequest: ", movie, " --- ", 3)));
+    QCOMPARE(window->tabWidget()->count(), 2);
+    QCOMPARE(game->url(), movie);
 }
 
 void TestMovies::battleNumberReachesMovie()
@@ -223,7 +258,7 @@ void TestMovies::movieInWebPage()
 {
     MessageLog log;
     window->openInNewTab(server->rootUrl() + "movies/embed.html");
-    QTRY_VERIFY_WITH_TIMEOUT(log.contains("Movie playing:  QUrl(\"" + server->rootUrl() + "movies/embed.html\")"), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(debugLine("Movie playing: ", QUrl(server->rootUrl() + "movies/colours.swf"))), 20000);
     QTRY_VERIFY(share(view(1), QColor(30, 30, 200)) > 0.3);
     QTRY_VERIFY(share(view(1), QColor(240, 240, 20)) > 0.02);
 }
@@ -238,7 +273,7 @@ void TestMovies::pageWithoutMovieLoadsNoRuffle()
     QCOMPARE(WebTest::runJs(view(1), "typeof window.RufflePlayer").toString(), QString("undefined"));
     // The same check sees Ruffle come where there is a movie.
     window->openInNewTab(server->rootUrl() + "movies/embed.html");
-    QTRY_VERIFY_WITH_TIMEOUT(log.contains(debugLine("Movie playing: ", QUrl(server->rootUrl() + "movies/embed.html"))), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(debugLine("Movie playing: ", QUrl(server->rootUrl() + "movies/colours.swf"))), 20000);
     QCOMPARE(log.count("Ruffle file:  \"ruffle.js\""), 1);
     QVERIFY(log.lines().filter(QRegularExpression("^Ruffle file:  \"[0-9a-f]+\\.wasm\"$")).size() == 1);
 }
@@ -303,13 +338,33 @@ void TestMovies::webPagesGetNoProxy()
     QVERIFY2(!server->accessLog().contains("counter.yadro.ru"), server->accessLog().constData());
 }
 
+void TestMovies::brokenMovie_data()
+{
+    QTest::addColumn<QByteArray>("file"); // what is at the movie's place ("-": nothing)
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << QByteArray("-") << "the file does not exist";
+    QTest::newRow("not a movie") << QByteArray("<html>a page</html>") << "the file is not a Flash movie";
+    const QByteArray movie = MovieFiles::colours(background, square);
+    QTest::newRow("cut short") << movie.left(movie.size() / 2)
+                               << QString("the file is cut short (%1 of %2 bytes)").arg(movie.size() / 2).arg(movie.size());
+}
+
+// A movie that cannot play says so in its tab, naming the file and the reason,
+// with nothing to click that leads out of the client.
 void TestMovies::brokenMovie()
 {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, reason);
+    QFile::remove("content/broken.swf");
+    if (file != "-")
+        TestEnv::writeFile("content/broken.swf", file);
     MessageLog log;
-    game->load(content("missing.swf"));
-    QTRY_VERIFY_WITH_TIMEOUT(log.countStarting("Movie error:  \"") > 0, 20000);
-    // Ruffle says so in the tab: not a blank view.
-    QTRY_VERIFY(share(game, Qt::black) < 0.9 && share(game, Qt::white) < 0.9);
+    game->load(content("broken.swf"));
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(debugLine("Movie error: ", content("broken.swf"), reason)), 20000);
+    QTRY_COMPARE(WebTest::runJs(game, "document.body ? document.body.innerText : ''").toString(),
+                 QString("The movie %1 cannot be played: %2").arg(content("broken.swf").toDisplayString(), reason));
+    QCOMPARE(WebTest::runJs(game, "document.querySelectorAll('a, button').length").toInt(), 0);
+    QCOMPARE(log.countStarting("Movie playing:"), 0);
 }
 
 void TestMovies::soundPlays()
@@ -317,6 +372,59 @@ void TestMovies::soundPlays()
     QSignalSpy audible(game->page(), &QWebEnginePage::recentlyAudibleChanged);
     game->load(content("tone.swf"));
     QTRY_VERIFY_WITH_TIMEOUT(game->page()->recentlyAudible(), 20000);
+}
+
+void TestMovies::pageBehaviours_data()
+{
+    QTest::addColumn<QString>("page");  // on the server, opened in a tab of its own
+    QTest::addColumn<QString>("movie"); // the movie that must play
+    QTest::newRow("movie known by its type only") << "movies/intro?name=x" << "movies/intro?name=x";
+    QTest::newRow("page looking for a Flash Player first") << "movies/detect.html" << "movies/colours.swf";
+}
+
+void TestMovies::pageBehaviours()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, movie);
+    MessageLog log;
+    window->openInNewTab(server->rootUrl() + page);
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(debugLine("Movie playing: ", QUrl(server->rootUrl() + movie))), 20000);
+    QTRY_VERIFY(share(view(1), QColor(30, 30, 200)) > 0.3);
+}
+
+// The game's saved data (a movie's shared objects live in its page's storage)
+// is kept in the game folder between runs, for the player alone.
+void TestMovies::savedDataSurvives()
+{
+    TestEnv::writeFile("content/save.html", "<html><head><title>Save</title></head></html>");
+    for (const char *expected : {"none", "42"}) {
+        auto *view = new MyWebView(nullptr, TabProfile::forGame());
+        QPointer<TabProfile> profile = view->tabProfile();
+        QVERIFY(WebTest::load(view, content("save.html")));
+        QCOMPARE(WebTest::runJs(view, "var n = localStorage.getItem('n'); localStorage.setItem('n', '42'); n || 'none'")
+                     .toString(),
+                 QString(expected));
+        delete view; // the client closes: its profile writes what it holds
+        QTRY_VERIFY(profile.isNull());
+    }
+    QCOMPARE(QFile::permissions(TabProfile::gameDataPath()) & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A page's full-screen request after the player's click fills the screen with
+// the view alone; Esc gives the window back as it was.
+void TestMovies::fullScreenOnRequest()
+{
+    window->openInNewTab(server->rootUrl() + "movies/full.html");
+    QTRY_COMPARE(view(1)->title(), QString("Full"));
+    QVERIFY(WebTest::click(view(1), "#full"));
+    QTRY_VERIFY(window->isFullScreen());
+    QVERIFY(window->isPageFullScreen());
+    QVERIFY(window->menuBar()->isHidden() && window->tabWidget()->tabBar()->isHidden());
+    QTRY_VERIFY(WebTest::runJs(view(1), "document.fullscreenElement !== null").toBool());
+    QTest::keyClick(view(1)->focusProxy(), Qt::Key_Escape);
+    QTRY_VERIFY(!window->isFullScreen());
+    QVERIFY(!window->menuBar()->isHidden() && !window->tabWidget()->tabBar()->isHidden());
+    QTRY_VERIFY(WebTest::runJs(view(1), "document.fullscreenElement === null").toBool());
 }
 
 TARVEN_TEST_MAIN(TestMovies)

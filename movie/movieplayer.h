@@ -12,13 +12,24 @@ class QWebEngineScript;
 namespace MoviePlayer {
 // A URL whose path names a Flash movie (".swf", in any letter case).
 bool isMovie(const QUrl &url);
+// A Flash movie's MIME type.
+bool isMovieType(const QString &mimeType);
 // The page that plays the movie over the whole view.
 QString page(const QUrl &movie);
+// Why a local movie cannot play (missing, unreadable, not a movie, cut
+// short), in the user's language; empty when it can, or is not local.
+QString problem(const QUrl &movie);
+// A plain page with the text, in place of a movie.
+QString errorPage(const QString &text);
 // Finds the movies of a page and plays them.
 QWebEngineScript script();
+// Shows pages a Flash Player among the browser's plug-ins, before their own
+// scripts look for one.
+QWebEngineScript detectionScript();
 
-// What the page script says on the console when a movie has started.
-extern const char *const playingMessage;
+// Reports, from a world the page cannot reach, when each movie has started:
+// "<token> playing <movie URL>" on the console.
+QWebEngineScript reportScript(const QString &token);
 
 // Ruffle does not load file: URLs; the page script hands it a movie's local
 // URLs under this scheme instead, and Ruffle navigates to them so too.

@@ -1,4 +1,4 @@
-#include "web/movieproxy.h"
+#include "movie/movieproxy.h"
 
 #include "web/linkpolicy.h"
 
