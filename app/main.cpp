@@ -1,4 +1,5 @@
 #include "app/appconfig.h"
+#include "app/quitonsignal.h"
 #include "movie/clientscheme.h"
 #include "window/mainwindow.h"
 
@@ -54,5 +55,6 @@ int main(int argc, char *argv[])
     if (!window->start())
         return 1;
     window->show();
+    QuitOnSignal quitOnSignal;
     return app.exec();
 }

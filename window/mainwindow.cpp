@@ -359,7 +359,16 @@ void MainWindow::doViewBattle()
                                             -2147483647, 2147483647, 1);
     if (battle == 0)
         return;
-    openInNewTab(battleUrl(AppConfig::instance()->battleMoviePath(), battle));
+    const QString url = battleUrl(AppConfig::instance()->battleMoviePath(), battle);
+    // The battle viewer is the game's own movie: it shares the game's saved
+    // data (a local movie has no cookies of its own to keep).
+    auto *game = qobject_cast<MyWebView *>(tabs->widget(0));
+    if (game && !game->tabProfile()->isOffTheRecord()) {
+        MyWebView *view = openWindowTab(game->tabProfile());
+        view->load(QUrl(url, QUrl::TolerantMode));
+        return;
+    }
+    openInNewTab(url);
 }
 
 void MainWindow::doIntBrowser()

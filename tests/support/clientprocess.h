@@ -26,6 +26,8 @@ public:
     bool running() const { return m_process.state() != QProcess::NotRunning; }
     QString errorText();
     void kill();
+    // Asks the client to stop, as the system does at a logout (SIGTERM).
+    void terminate() { m_process.terminate(); }
     QProcessEnvironment &environment() { return m_env; }
 
     // Under an X display: the id of a visible window of the client, once one shows.

@@ -52,6 +52,29 @@ QByteArray MovieFiles::battle(const QString &root)
     return movie.finish();
 }
 
+QByteArray MovieFiles::saver(const QString &root)
+{
+    SwfWriter movie(400, 300);
+    movie.setBackground(QColor(30, 90, 30));
+    AvmCode code;
+    // so = SharedObject.getLocal("tvsave"); n = so.data.n, or 0
+    code.push(QStringLiteral("so")).push(QStringLiteral("tvsave")).push(1).push(QStringLiteral("SharedObject"))
+        .getVariable().push(QStringLiteral("getLocal")).callMethod().setVariable();
+    code.push(QStringLiteral("n")).push(QStringLiteral("so")).getVariable().push(QStringLiteral("data")).getMember()
+        .push(QStringLiteral("n")).getMember().setVariable();
+    code.push(QStringLiteral("n")).getVariable().pushUndefined().equals().logicalNot().jumpIf(QStringLiteral("has"))
+        .push(QStringLiteral("n")).push(0).setVariable().label(QStringLiteral("has"));
+    // so.data.n = n + 1; so.flush()
+    code.push(QStringLiteral("so")).getVariable().push(QStringLiteral("data")).getMember().push(QStringLiteral("n"))
+        .push(QStringLiteral("n")).getVariable().push(1).add().setMember();
+    code.push(0).push(QStringLiteral("so")).getVariable().push(QStringLiteral("flush")).callMethod().pop();
+    code.push(root + QStringLiteral("saved?")).push(QStringLiteral("n")).getVariable().add().push(QStringLiteral("_self"))
+        .getUrlFromStack(false, false).stop();
+    movie.doAction(code);
+    movie.showFrame();
+    return movie.finish();
+}
+
 QByteArray MovieFiles::tone()
 {
     SwfWriter movie(400, 300);

@@ -15,6 +15,9 @@ QByteArray link(const QString &url, const QString &target, const QColor &backgro
 // (variables, e.g. "result=won") and then opens "<root>seen?<number>-<result>"
 // in a new window.
 QByteArray battle(const QString &root);
+// Keeps a count in its saved data (the local shared object "tvsave"): reads
+// it, stores it plus one, and tells what it read by a link to "<root>saved?<n>".
+QByteArray saver(const QString &root);
 // Plays a tone, over and over.
 QByteArray tone();
 }

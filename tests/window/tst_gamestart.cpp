@@ -24,6 +24,7 @@ private slots:
     void cleanupTestCase();
     void firstStart();
     void secondStartStampMatches();
+    void savedGameSurvivesARestart();
     void serverDown();
     void trustFileCannotBeWritten();
 
@@ -156,6 +157,25 @@ void TestGameStart::secondStartStampMatches()
     };
     QTRY_VERIFY2_WITH_TIMEOUT(gameShown(), qPrintable(seen + ", screenshot " + TestEnv::root() + "/client.png"), 20000);
     client.kill();
+}
+
+// A movie's saved data (its local shared object) is there at the next start
+// after the client was closed.
+void TestGameStart::savedGameSurvivesARestart()
+{
+    TestEnv::writeFile(player + "/content/saver.swf", MovieFiles::saver(server->rootUrl()));
+    QSettings(player + "/tarvenholm.ini", QSettings::IniFormat).setValue("urlgame", "./content/saver.swf");
+    for (int run = 0; run < 2; ++run) {
+        ClientProcess client;
+        startClient(client);
+        QVERIFY2(client.waitForLineStarting(debugLine("acceptNavigationRequest: ", QUrl(server->rootUrl() + "saved?" + QString::number(run))), 30000),
+                 qPrintable(client.errorText()));
+        client.terminate(); // the player logs out: the client closes as its window would
+        QVERIFY(client.waitForExit());
+        QCOMPARE(client.exitCode(), 0);
+    }
+    QCOMPARE(QFile::permissions(player + "/.webdata") & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QSettings(player + "/tarvenholm.ini", QSettings::IniFormat).remove("urlgame");
 }
 
 void TestGameStart::serverDown()

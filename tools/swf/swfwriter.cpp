@@ -122,6 +122,7 @@ AvmCode &AvmCode::pushUndefined() { return action(0x96, QByteArray(1, char(3)));
 AvmCode &AvmCode::getVariable() { return action(0x1C); }
 AvmCode &AvmCode::setVariable() { return action(0x1D); }
 AvmCode &AvmCode::getMember() { return action(0x4E); }
+AvmCode &AvmCode::setMember() { return action(0x4F); }
 AvmCode &AvmCode::callMethod() { return action(0x52); }
 AvmCode &AvmCode::callFunction() { return action(0x3D); }
 AvmCode &AvmCode::pop() { return action(0x17); }

@@ -20,6 +20,7 @@ public:
     AvmCode &getVariable();              // name -> value
     AvmCode &setVariable();              // name, value ->
     AvmCode &getMember();                // object, name -> value
+    AvmCode &setMember();                // object, name, value ->
     AvmCode &callMethod();               // args..., count, object, name -> result
     AvmCode &callFunction();             // args..., count, name -> result
     AvmCode &pop();
