@@ -19,6 +19,16 @@ port=18480
 while ! port_free "$port"; do port=$((port + 1)); done
 root="http://127.0.0.1:$port/"
 
+# The demo operator's signing key, made once: the demo's update is a verified
+# one (the client gets the public key in its settings).
+key=$top/build/demo-operator.key
+if [ ! -f "$key" ] || [ ! -f "$key.pub" ]; then
+    rm -f "$key" "$key.pub"
+    build/tools/tarvenholm-manifest --new-key "$key" >"$key.pub"
+    rm -rf "$server" # content signed by an earlier key is published anew
+fi
+updatekey=$(cat "$key.pub")
+
 # The demo's movies name the server's address; content changes only when it
 # does, and only then gets a new stamp, so a second run finds it current.
 staging=$(mktemp -d)
@@ -29,7 +39,7 @@ build/tools/tarvenholm-demo-movies "$staging/game" "$root" "$staging/guild"
 if [ -f "$server/game/update/stamp.txt" ] && diff -rq -x update "$staging/game" "$server/game" >/dev/null; then
     cp -r "$server/game/update" "$staging/game/"
 else
-    build/tools/tarvenholm-manifest "$staging/game" "$(date +%s)"
+    build/tools/tarvenholm-manifest --key "$key" "$staging/game" "$(date +%s)"
 fi
 rm -rf "$server"
 cp -r "$staging" "$server"
@@ -50,6 +60,7 @@ forum=${root}forum.tarvenholm/index.html
 web=http://www.example.org/
 email=support@tarvenholm.example
 intbrowser="Guild Hall:guild@${root}guild/index.html"
+updatekey=$updatekey
 INI
 cp build/client/tarvenholm_en.qm build/client/tarvenholm_ru.qm "$work/"
 

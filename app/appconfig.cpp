@@ -58,6 +58,7 @@ void AppConfig::load()
     urlbattle = settings.value("urlbattle", "./content/battle.swf").toString();
     style = settings.value("style", "plastique").toString();
     ignorecrc = toTruth(settings.value("ignorecrc", "true").toString());
+    updatekey = settings.value("updatekey").toString().trimmed();
     // Written without its quotes the value reads as a list; it still means the
     // same comma-separated text (read as one text it would be empty, and an
     // empty entry would send every link, the game's own included, outside).

@@ -42,6 +42,9 @@ public:
     int width = 1000;
     int height = 900;
     bool ignorecrc = true;
+    // The operator's public key (base64 of an Ed25519 key): when set, updates
+    // are installed only as a manifest signed with it says.
+    QString updatekey;
 
     static const char *const fileName;
 

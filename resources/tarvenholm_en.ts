@@ -178,6 +178,30 @@
         <source>The folder for downloads [%1] is not a folder of this user; remove it to update</source>
         <translation>The folder for downloads [%1] is not a folder of this user; remove it to update</translation>
     </message>
+    <message>
+        <source>The update is not signed by the game&apos;s publisher</source>
+        <translation>The update is not signed by the game&apos;s publisher</translation>
+    </message>
+    <message>
+        <source>The signed update list cannot be read</source>
+        <translation>The signed update list cannot be read</translation>
+    </message>
+    <message>
+        <source>The signed update is not the one announced (stamp %1 instead of %2)</source>
+        <translation>The signed update is not the one announced (stamp %1 instead of %2)</translation>
+    </message>
+    <message>
+        <source>The update is signed by the game&apos;s publisher.</source>
+        <translation>The update is signed by the game&apos;s publisher.</translation>
+    </message>
+    <message>
+        <source>Downloaded file does not match the signed update: %1</source>
+        <translation>Downloaded file does not match the signed update: %1</translation>
+    </message>
+    <message>
+        <source>The update is not signed by the game&apos;s publisher: %1</source>
+        <translation>The update is not signed by the game&apos;s publisher: %1</translation>
+    </message>
 </context>
 <context>
     <name>Downloader</name>

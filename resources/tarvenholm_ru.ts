@@ -178,6 +178,30 @@
         <source>The folder for downloads [%1] is not a folder of this user; remove it to update</source>
         <translation>Папка для загрузок [%1] не принадлежит этому пользователю; удалите её, чтобы обновиться</translation>
     </message>
+    <message>
+        <source>The update is not signed by the game&apos;s publisher</source>
+        <translation>Обновление не подписано издателем игры</translation>
+    </message>
+    <message>
+        <source>The signed update list cannot be read</source>
+        <translation>Подписанный список обновления не читается</translation>
+    </message>
+    <message>
+        <source>The signed update is not the one announced (stamp %1 instead of %2)</source>
+        <translation>Подписанное обновление не то, что объявлено (метка %1 вместо %2)</translation>
+    </message>
+    <message>
+        <source>The update is signed by the game&apos;s publisher.</source>
+        <translation>Обновление подписано издателем игры.</translation>
+    </message>
+    <message>
+        <source>Downloaded file does not match the signed update: %1</source>
+        <translation>Загруженный файл не совпадает с подписанным обновлением: %1</translation>
+    </message>
+    <message>
+        <source>The update is not signed by the game&apos;s publisher: %1</source>
+        <translation>Обновление не подписано издателем игры: %1</translation>
+    </message>
 </context>
 <context>
     <name>Downloader</name>

@@ -1,14 +1,21 @@
 // Publishes a content folder for the client's updater: writes
 // <root>/update/files.txt (one "name,crc32" line per file below <root>, the
-// update folder itself left out) and <root>/update/stamp.txt.
+// update folder itself left out) and <root>/update/stamp.txt; with a key, also
+// the signed manifest <root>/update/manifest and its signature manifest.sig.
 //
 //   tarvenholm-manifest <root> [stamp]
+//   tarvenholm-manifest --key <private key file> <root> [stamp]
+//   tarvenholm-manifest --new-key <private key file>
 //
 // The stamp defaults to the current time in seconds; clients update when the
-// published stamp is larger than the one they installed last.
+// published stamp is larger than the one they installed last. --new-key
+// writes a new private key (owner-only; keep it off the server) and prints the
+// public key, one line of base64, for the clients' "updatekey" setting.
 
 #include "updater/checksum.h"
 #include "updater/manifest.h"
+#include "updater/signedmanifest.h"
+#include "updater/signing.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -30,9 +37,25 @@ static bool writeFile(const QString &path, const QByteArray &data)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 2 || args.size() > 3) {
-        std::fprintf(stderr, "usage: tarvenholm-manifest <content root> [stamp]\n");
+    QStringList args = app.arguments();
+    if (args.size() == 3 && args.at(1) == QLatin1String("--new-key")) {
+        QString error;
+        const QString publicKey = Signing::newKey(args.at(2), &error);
+        if (publicKey.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(publicKey));
+        return 0;
+    }
+    QString keyFile;
+    if (args.size() >= 3 && args.at(1) == QLatin1String("--key")) {
+        keyFile = args.at(2);
+        args.remove(1, 2);
+    }
+    if (args.size() < 2 || args.size() > 3 || args.at(1).startsWith(QLatin1String("--"))) {
+        std::fprintf(stderr, "usage: tarvenholm-manifest [--key <private key file>] <content root> [stamp]\n"
+                             "       tarvenholm-manifest --new-key <private key file>\n");
         return 2;
     }
     const QDir root(QFileInfo(args.at(1)).absoluteFilePath());
@@ -63,16 +86,35 @@ int main(int argc, char *argv[])
     names.sort();
 
     QByteArray list;
+    SignedManifest manifest;
+    manifest.stamp = stamp;
     for (const QString &name : qAsConst(names)) {
-        const quint32 crc = fileCrc32(root.filePath(name));
+        const QString path = root.filePath(name);
+        const quint32 crc = fileCrc32(path);
         list += name.toLatin1() + ',' + QByteArray::number(crc, 16).rightJustified(8, '0') + '\n';
+        if (!keyFile.isEmpty())
+            manifest.files << SignedManifest::File{name, Signing::fileSha256(path), QFileInfo(path).size()};
     }
+    QByteArray signature;
+    if (!keyFile.isEmpty()) {
+        QString error;
+        signature = Signing::sign(manifest.text(), keyFile, &error);
+        if (signature.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+    }
+    // The stamp goes last: clients that see it find everything it stands for.
     if (!root.mkpath(QStringLiteral("update"))
         || !writeFile(root.filePath(QStringLiteral("update/files.txt")), list)
+        || (!keyFile.isEmpty()
+            && (!writeFile(root.filePath(QStringLiteral("update/manifest")), manifest.text())
+                || !writeFile(root.filePath(QStringLiteral("update/manifest.sig")), signature + '\n')))
         || !writeFile(root.filePath(QStringLiteral("update/stamp.txt")), QByteArray::number(stamp) + '\n')) {
         std::fprintf(stderr, "could not write %s/update\n", qPrintable(root.path()));
         return 1;
     }
-    std::printf("%d files, stamp %lld\n", int(names.size()), static_cast<long long>(stamp));
+    std::printf("%d files, stamp %lld%s\n", int(names.size()), static_cast<long long>(stamp),
+                keyFile.isEmpty() ? "" : ", signed");
     return 0;
 }

@@ -4,6 +4,8 @@
 #include "updater/checksum.h"
 #include "updater/contentfolder.h"
 #include "updater/manifest.h"
+#include "updater/signedmanifest.h"
+#include "updater/signing.h"
 #include "updater/workfolder.h"
 
 #include <QCoreApplication>
@@ -41,8 +43,12 @@ ContentUpdate::ContentUpdate(QObject *parent)
     updateLock.setStaleLockTime(0);
     connect(&downloader, &Downloader::saveFailed, this,
             [this](const QString &error) { fail(text("Could not save file: %1").arg(error)); });
-    connect(&downloader, &Downloader::downloadFailed, this,
-            [this](const QString &error) { fail(text("Could not download file: %1").arg(error)); });
+    connect(&downloader, &Downloader::downloadFailed, this, [this](const QString &error) {
+        if (phase == Phase::Manifest || phase == Phase::Signature)
+            fail(text("The update is not signed by the game's publisher: %1").arg(error));
+        else
+            fail(text("Could not download file: %1").arg(error));
+    });
     connect(&downloader, &Downloader::downloadDone, this, &ContentUpdate::onDownloadDone);
     connect(&downloader, &Downloader::downloadProgress, this, &ContentUpdate::onDownloadProgress);
     connect(&transfers, &DownloadPool::done, this, &ContentUpdate::onFileDone);
@@ -193,10 +199,22 @@ void ContentUpdate::onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
 void ContentUpdate::onDownloadDone()
 {
     setLabel(QString());
-    if (phase == 0)
+    switch (phase) {
+    case Phase::Stamp:
         onStampArrived();
-    else if (phase == 1)
+        break;
+    case Phase::List:
         onFileListArrived();
+        break;
+    case Phase::Manifest:
+        onManifestArrived();
+        break;
+    case Phase::Signature:
+        onSignatureArrived();
+        break;
+    case Phase::Files:
+        break;
+    }
 }
 
 bool ContentUpdate::readDownloaded(QByteArray *data)
@@ -216,7 +234,6 @@ bool ContentUpdate::readDownloaded(QByteArray *data)
 
 void ContentUpdate::onStampArrived()
 {
-    phase = 1;
     QByteArray data;
     if (!readDownloaded(&data))
         return;
@@ -235,7 +252,53 @@ void ContentUpdate::onStampArrived()
     }
     log(text("Updater stamp difference: server=%1 local=%2")
             .arg(QString::number(serverStamp), QString::number(localStamp)));
-    startDownload(serverUrl(AppConfig::instance()->updateroot, QStringLiteral("update/files.txt")));
+    // With the operator's key, the signed manifest is the list, and nothing
+    // of the server's is trusted before its signature is checked.
+    const bool signedUpdate = !AppConfig::instance()->updatekey.isEmpty();
+    phase = signedUpdate ? Phase::Manifest : Phase::List;
+    startDownload(serverUrl(AppConfig::instance()->updateroot,
+                            signedUpdate ? QStringLiteral("update/manifest") : QStringLiteral("update/files.txt")));
+}
+
+void ContentUpdate::onManifestArrived()
+{
+    if (!readDownloaded(&manifestText))
+        return;
+    phase = Phase::Signature;
+    startDownload(serverUrl(AppConfig::instance()->updateroot, QStringLiteral("update/manifest.sig")));
+}
+
+void ContentUpdate::onSignatureArrived()
+{
+    QByteArray signature;
+    if (!readDownloaded(&signature))
+        return;
+    if (!Signing::verify(manifestText, signature, AppConfig::instance()->updatekey)) {
+        fail(text("The update is not signed by the game's publisher"));
+        return;
+    }
+    SignedManifest manifest;
+    if (!SignedManifest::parse(manifestText, &manifest)) {
+        fail(text("The signed update list cannot be read"));
+        return;
+    }
+    // A signed manifest of other (older) content, replayed, is refused.
+    if (manifest.stamp != serverStamp || manifest.stamp < AppConfig::instance()->stamp) {
+        fail(text("The signed update is not the one announced (stamp %1 instead of %2)")
+                 .arg(QString::number(manifest.stamp), QString::number(serverStamp)));
+        return;
+    }
+    log(text("The update is signed by the game's publisher."));
+    QList<PendingFile> listed;
+    for (const SignedManifest::File &file : manifest.files) {
+        PendingFile entry;
+        entry.name = file.name;
+        entry.line = file.name;
+        entry.sha256 = file.sha256;
+        entry.size = file.size;
+        listed << entry;
+    }
+    checkFiles(listed);
 }
 
 bool ContentUpdate::eventsDue() const
@@ -251,8 +314,6 @@ void ContentUpdate::processEvents()
 
 void ContentUpdate::onFileListArrived()
 {
-    phase = 2;
-    pendingLines.clear();
     QByteArray data;
     if (!readDownloaded(&data))
         return;
@@ -263,40 +324,63 @@ void ContentUpdate::onFileListArrived()
         fileLines << manifestLineText(data.mid(from, next - from));
         from = next;
     }
-
     qDebug() << "filelist line count: " << fileLines.size();
-    setProgress(0, int(fileLines.size()) + 1);
-    sinceEvents.invalidate();
-    QString lastChecked;
-    for (int i = 0; i < fileLines.size() && !stopped; ++i) {
-        const QString &line = fileLines.at(i);
-        QString name;
-        quint32 listed = 0;
-        if (!parseFileInfo(line, name, listed)) {
+    QList<PendingFile> listed;
+    for (const QString &line : std::as_const(fileLines)) {
+        PendingFile entry;
+        entry.line = line;
+        if (!parseFileInfo(line, entry.name, entry.crc)) {
             qDebug() << "Invalid files.txt format: " << line;
             continue;
         }
-        if (!isSafeContentName(name)) {
+        if (!isSafeContentName(entry.name)) {
             // A name that would reach outside the content folder is refused
             // like a malformed entry.
             qDebug() << "Unsafe file name in files.txt: " << line;
             continue;
         }
-        // Only a plain file is read: a pipe would hold the check up, and a link
-        // is to be replaced, not followed. Anything else is outdated.
-        const ContentFolder::Entry entry = ContentFolder::entry(name);
-        const quint32 local = entry == ContentFolder::Entry::PlainFile ? fileCrc32(contentPath(name)) : 0xFFFFFFFFu;
-        if (local != listed || entry == ContentFolder::Entry::Other) {
-            qDebug() << name << hex8(listed) << hex8(local);
-            pendingLines << line;
-            log(text("Found file to download: %1").arg(name));
+        listed << entry;
+    }
+    // The bar counts the lines of the list while checking.
+    progressMaximum = int(fileLines.size()) + 1;
+    checkFiles(listed);
+}
+
+// Only a plain file is read: a pipe would hold the check up, and a link is to
+// be replaced, not followed. Anything else is outdated.
+void ContentUpdate::checkFiles(const QList<PendingFile> &listed)
+{
+    phase = Phase::Files;
+    pending.clear();
+    if (listed.isEmpty() || progressMaximum < listed.size() + 1)
+        progressMaximum = int(listed.size()) + 1;
+    setProgress(0, progressMaximum);
+    sinceEvents.invalidate();
+    QString lastChecked;
+    for (int i = 0; i < listed.size() && !stopped; ++i) {
+        const PendingFile &file = listed.at(i);
+        const ContentFolder::Entry entry = ContentFolder::entry(file.name);
+        const QString local = contentPath(file.name);
+        bool current = false;
+        if (file.size >= 0) {
+            current = entry == ContentFolder::Entry::PlainFile && QFileInfo(local).size() == file.size
+                && Signing::fileSha256(local) == file.sha256;
+        } else {
+            const quint32 crc = entry == ContentFolder::Entry::PlainFile ? fileCrc32(local) : 0xFFFFFFFFu;
+            current = crc == file.crc && entry != ContentFolder::Entry::Other;
+            if (!current)
+                qDebug() << file.name << hex8(file.crc) << hex8(crc);
         }
-        lastChecked = name;
+        if (!current) {
+            pending << file;
+            log(text("Found file to download: %1").arg(file.name));
+        }
+        lastChecked = file.name;
         // Progress and label are told only when a window gets to repaint
         // anyway: a progress bar repaints synchronously on each change.
         if (eventsDue()) {
             setProgress(i, progressMaximum);
-            setLabel(text("Checking %1").arg(name));
+            setLabel(text("Checking %1").arg(file.name));
             processEvents();
         }
     }
@@ -305,28 +389,27 @@ void ContentUpdate::onFileListArrived()
     if (!lastChecked.isNull())
         setLabel(text("Checking %1").arg(lastChecked));
     // The progress counts the files installed.
-    setProgress(0, int(pendingLines.size()) + 1);
+    setProgress(0, int(pending.size()) + 1);
     downloadNextFile();
 }
 
 // A content file has arrived in its temporary file: checked and installed.
 void ContentUpdate::onFileDone(int index)
 {
-    ++phase;
-    const QString line = pendingLines.at(index);
+    const PendingFile &file = pending.at(index);
     const QString downloaded = transfers.fileOf(index);
-    QString name;
-    quint32 listed = 0;
-    if (!parseFileInfo(line, name, listed)) {
-        fail(text("Error in file info: %1").arg(line));
-        return;
-    }
-    if (!AppConfig::instance()->ignorecrc && fileCrc32(downloaded) != listed) {
-        fail(text("Error in downloaded file (crc): %1").arg(line));
+    if (file.size >= 0) {
+        // Whatever ignorecrc says: only the signed bytes are installed.
+        if (QFileInfo(downloaded).size() != file.size || Signing::fileSha256(downloaded) != file.sha256) {
+            fail(text("Downloaded file does not match the signed update: %1").arg(file.name));
+            return;
+        }
+    } else if (!AppConfig::instance()->ignorecrc && fileCrc32(downloaded) != file.crc) {
+        fail(text("Error in downloaded file (crc): %1").arg(file.line));
         return;
     }
     QString where;
-    switch (ContentFolder::install(downloaded, name, &where)) {
+    switch (ContentFolder::install(downloaded, file.name, &where)) {
     case ContentFolder::Install::Done:
         break;
     case ContentFolder::Install::NotReplaceable:
@@ -350,21 +433,15 @@ void ContentUpdate::onFileDone(int index)
 // one is in place, the update is done.
 void ContentUpdate::downloadNextFile()
 {
-    while (!stopped && transfers.hasRoom() && nextPending < pendingLines.size()) {
+    while (!stopped && transfers.hasRoom() && nextPending < pending.size()) {
         const int index = nextPending++;
-        QString name;
-        quint32 listed = 0;
-        if (!parseFileInfo(pendingLines.at(index), name, listed)) {
-            fail(text("Error in file info: %1").arg(pendingLines.at(index)));
-            return;
-        }
-        const QUrl url = serverUrl(AppConfig::instance()->updateroot, name);
+        const QUrl url = serverUrl(AppConfig::instance()->updateroot, pending.at(index).name);
         fileUrls.insert(index, url);
         log(text("Downloading %1").arg(url.toString()));
         transfers.start(index, url);
         qDebug() << "Downloading " << url;
     }
-    if (!stopped && transfers.isIdle() && nextPending == pendingLines.size()) {
+    if (!stopped && transfers.isIdle() && nextPending == pending.size()) {
         log(text("All files downloaded/updated."));
         finishUpdate();
     }

@@ -11,6 +11,17 @@
 #include <QStringList>
 #include <QUrl>
 
+// A file the update lists: by files.txt (name, CRC-32) or by the signed
+// manifest (name, size, SHA-256).
+struct PendingFile
+{
+    QString name;
+    QString line; // as listed, for messages
+    quint32 crc = 0;
+    QByteArray sha256; // set when the file comes from the signed manifest
+    qint64 size = -1;
+};
+
 // Brings "./content/" up to date from the update server, without any window:
 // compares the server's stamp with the installed one, checks every listed
 // file by CRC-32, fetches the outdated ones side by side into the private
@@ -52,6 +63,9 @@ private:
     bool readDownloaded(QByteArray *data);
     void onStampArrived();
     void onFileListArrived();
+    void onManifestArrived();
+    void onSignatureArrived();
+    void checkFiles(const QList<struct PendingFile> &listed);
     void onFileDone(int index);
     void downloadNextFile();
     void finishUpdate();
@@ -71,8 +85,10 @@ private:
     int installed = 0;
     bool stopped = false;
     QUrl currentUrl;
-    QStringList pendingLines;
-    int phase = 0;
+    // What the server lists, and what of it is outdated.
+    QList<struct PendingFile> pending;
+    enum class Phase { Stamp, List, Manifest, Signature, Files } phase = Phase::Stamp;
+    QByteArray manifestText;
     qint64 serverStamp = 0;
     int progressMaximum = 1;
     QElapsedTimer sinceEvents;

@@ -8,6 +8,8 @@
 #include "web/mywebpage.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QFile>
 #include <QNetworkCookie>
 #include <QWebEngineDownloadRequest>
@@ -38,8 +40,16 @@ TabProfile *TabProfile::forGame()
     // Saved games are the player's own: nobody else may read them.
     if (QDir().mkpath(path))
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // The engine makes its default folder for a named profile at once (in the
+    // user's data folder, which the launcher makes the game folder); what the
+    // profile keeps goes to ours instead, so that one goes again.
+    const QString enginePlace = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+        + QStringLiteral("/QtWebEngine");
+    const bool engineFolderExisted = QFileInfo::exists(enginePlace);
     auto *profile = new TabProfile(QStringLiteral("game"), nullptr);
     profile->setPersistentStoragePath(path);
+    if (!engineFolderExisted && QFileInfo(enginePlace) != QFileInfo(path))
+        QDir(enginePlace).removeRecursively();
     profile->setCachePath(path + QStringLiteral("/cache"));
     profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);

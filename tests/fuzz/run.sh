@@ -7,7 +7,7 @@ build=$(realpath "$1")
 seconds=${2:-20}
 seeds=$(realpath "$(dirname "$0")/corpus")
 status=0
-for target in filelist stamp browserlists domain cookiefile; do
+for target in filelist stamp signedmanifest browserlists domain cookiefile; do
     work=$build/corpus/$target
     mkdir -p "$work"
     cp -n "$seeds/$target"/* "$work/"

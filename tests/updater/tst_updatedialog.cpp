@@ -84,6 +84,8 @@ private slots:
     void waitingUpdateLeavesTheOtherAlone();
     void foreignWorkingFiles_data();
     void foreignWorkingFiles();
+    void signedUpdates_data();
+    void signedUpdates();
 
 private:
     struct Run {
@@ -98,6 +100,9 @@ private:
     Run update(int timeoutMs = 15000, int stallTimeoutMs = 0);
     qint64 storedStamp() const;
     QStringList contentRequests() const;
+
+    QString publish(const QString &name, qint64 stamp, const QString &keyFile = QString());
+    QString newKey(const QString &file);
 
     NginxServer *server = nullptr;
     QString currentCase;
@@ -941,6 +946,96 @@ void TestUpdateDialog::foreignWorkingFiles()
         QFile::remove(QDir::tempPath() + name);
 }
 
+// Runs the manifest tool on a case's folder; its output, or "failed: ...".
+QString TestUpdateDialog::publish(const QString &name, qint64 stamp, const QString &keyFile)
+{
+    QProcess tool;
+    QStringList args;
+    if (!keyFile.isEmpty())
+        args << "--key" << keyFile;
+    tool.start(TestEnv::binaryDir() + "/tools/tarvenholm-manifest", args << caseDir(name) << QString::number(stamp));
+    tool.waitForFinished(20000);
+    return tool.exitCode() == 0 ? QString::fromUtf8(tool.readAllStandardOutput())
+                                : "failed: " + QString::fromUtf8(tool.readAllStandardError());
+}
+
+QString TestUpdateDialog::newKey(const QString &file)
+{
+    QProcess tool;
+    tool.start(TestEnv::binaryDir() + "/tools/tarvenholm-manifest", {"--new-key", file});
+    tool.waitForFinished(20000);
+    return QString::fromLatin1(tool.readAllStandardOutput()).trimmed();
+}
+
+void TestUpdateDialog::signedUpdates_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("outcome"); // "installed", or the label
+    const QString notSigned = "The update is not signed by the game's publisher";
+    QTest::newRow("no key configured: as ever") << "no key" << "installed";
+    QTest::newRow("verified") << "" << "installed";
+    QTest::newRow("file changed after signing") << "file" << "Downloaded file does not match the signed update: a.swf";
+    QTest::newRow("file of another length") << "longer file" << "Downloaded file does not match the signed update: a.swf";
+    QTest::newRow("manifest changed") << "manifest" << notSigned;
+    QTest::newRow("signed by another key") << "other key" << notSigned;
+    QTest::newRow("older signed manifest replayed") << "replay" << "The signed update is not the one announced (stamp 2 instead of 3)";
+    const QString missing = notSigned + ": Error transferring @ROOT@signed/update/%1 - server replied: Not Found";
+    QTest::newRow("signature missing") << "no signature" << missing.arg("manifest.sig");
+    QTest::newRow("unsigned content, key configured") << "unsigned" << missing.arg("manifest");
+}
+
+// With the operator's key configured, only what the operator signed is
+// installed: anything else stops the update, installs nothing and keeps the stamp.
+void TestUpdateDialog::signedUpdates()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, outcome);
+    const QString key = TestEnv::root() + "/operator.key";
+    static const QString publicKey = newKey(key);
+    QVERIFY(!publicKey.isEmpty());
+    prepare("signed", {{"a.swf", "new a"}, {"same.swf", "same"}}, 3, {{"a.swf", "old a"}, {"same.swf", "same"}}, 1);
+    const QString dir = caseDir("signed");
+    if (fault == "replay") {
+        QVERIFY(!publish("signed", 2, key).startsWith("failed"));
+        QFile::rename(dir + "/update/manifest", dir + "/old-manifest");
+        QFile::rename(dir + "/update/manifest.sig", dir + "/old-manifest.sig");
+    }
+    const QString otherKey = TestEnv::root() + "/other-" + QString::number(QRandomGenerator::global()->generate()) + ".key";
+    if (fault == "other key")
+        QVERIFY(!newKey(otherKey).isEmpty());
+    if (fault != "unsigned")
+        QVERIFY(!publish("signed", 3, fault == "other key" ? otherKey : key).startsWith("failed"));
+    if (fault == "file")
+        TestEnv::writeFile(dir + "/a.swf", "NEW a");
+    else if (fault == "longer file")
+        TestEnv::writeFile(dir + "/a.swf", "new a, and more");
+    else if (fault == "manifest")
+        TestEnv::writeFile(dir + "/update/manifest", TestEnv::readFile(dir + "/update/manifest").replace("same.swf", "a.swf\n"));
+    else if (fault == "replay") {
+        QFile::remove(dir + "/update/manifest");
+        QFile::remove(dir + "/update/manifest.sig");
+        QFile::rename(dir + "/old-manifest", dir + "/update/manifest");
+        QFile::rename(dir + "/old-manifest.sig", dir + "/update/manifest.sig");
+    } else if (fault == "no signature")
+        QFile::remove(dir + "/update/manifest.sig");
+    AppConfig::instance()->updatekey = fault == "no key" ? QString() : publicKey;
+    AppConfig::instance()->ignorecrc = true; // the signed hashes are checked whatever this says
+    const Run run = update();
+    AppConfig::instance()->updatekey.clear();
+    if (outcome == "installed") {
+        QVERIFY2(run.log.contains("Update finished."), qPrintable(run.log));
+        QCOMPARE(run.log.contains("The update is signed by the game's publisher."), fault != "no key");
+        QCOMPARE(TestEnv::readFile("content/a.swf"), QByteArray("new a"));
+        QCOMPARE(contentRequests(), QStringList({"a.swf"})); // the current file is known by its hash
+        QCOMPARE(storedStamp(), 3);
+    } else {
+        QCOMPARE(run.label, outcome.replace("@ROOT@", server->rootUrl()));
+        QCOMPARE(TestEnv::readFile("content/a.swf"), QByteArray("old a"));
+        QCOMPARE(storedStamp(), 1);
+    }
+    QCOMPARE(temporaryFiles(), QStringList());
+}
+
 void TestUpdateDialog::russian()
 {
     QTranslator ru;
@@ -1046,6 +1141,13 @@ void TestUpdateDialog::manifestToolWithRelativeRoot()
     QCOMPARE(tool.exitCode(), 0);
     QCOMPARE(TestEnv::readFile("site/update/files.txt"), QByteArray("a.swf,cbf43926\nsub/b.swf,00000000\n"));
     QCOMPARE(TestEnv::readFile("site/update/stamp.txt"), QByteArray("77\n"));
+    // The operator's key: owner-only, never written over an existing one.
+    const QString publicKey = newKey(dir + "/op.key");
+    QCOMPARE(QByteArray::fromBase64(publicKey.toLatin1()).size(), 32);
+    QCOMPARE(QFile::permissions(dir + "/op.key") & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
+    const QByteArray keyBytes = TestEnv::readFile(dir + "/op.key");
+    QCOMPARE(newKey(dir + "/op.key"), QString());
+    QCOMPARE(TestEnv::readFile(dir + "/op.key"), keyBytes);
 }
 
 TARVEN_TEST_MAIN(TestUpdateDialog)

@@ -1,0 +1,24 @@
+#ifndef SIGNING_H
+#define SIGNING_H
+
+#include <QByteArray>
+#include <QString>
+
+// What the signed update rests on, done by OpenSSL: SHA-256 of files and
+// Ed25519 signatures. Keys travel as base64 of their 32 raw bytes (public) or
+// as PEM files (private, the operator's alone).
+namespace Signing {
+// The file's SHA-256 as 64 lower-case hex digits; empty when it cannot be read.
+QByteArray fileSha256(const QString &path);
+// Whether `signature` (base64 of 64 bytes) signs `data` with the public key.
+bool verify(const QByteArray &data, const QByteArray &signature, const QString &publicKey);
+
+// The operator's side.
+// Writes a new private key to `keyFile` (owner-only; an existing file is never
+// overwritten) and gives the public key, or an empty text with `error`.
+QString newKey(const QString &keyFile, QString *error);
+// The signature (base64) of `data` with the private key in `keyFile`.
+QByteArray sign(const QByteArray &data, const QString &keyFile, QString *error);
+}
+
+#endif // SIGNING_H
