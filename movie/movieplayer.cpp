@@ -107,28 +107,31 @@ QString MoviePlayer::page(const QUrl &movie)
     return text.replace(QLatin1String("%MOVIE%"), movie.toString(QUrl::FullyEncoded).toHtmlEscaped());
 }
 
+// A script every page of a profile gets, run on every frame.
+static QWebEngineScript pageScript(const QString &name, const QString &source, QWebEngineScript::ScriptWorldId world,
+                                   QWebEngineScript::InjectionPoint when)
+{
+    QWebEngineScript script;
+    script.setName(name);
+    script.setSourceCode(source);
+    script.setWorldId(world);
+    script.setInjectionPoint(when);
+    script.setRunsOnSubFrames(true);
+    return script;
+}
+
 QWebEngineScript MoviePlayer::reportScript(const QString &token)
 {
     static const QString source = resourceText(QStringLiteral(":/report.js"));
-    QWebEngineScript script;
-    script.setName(QStringLiteral("tarvenholm-report"));
-    script.setSourceCode(QString(source).replace(QLatin1String("%TOKEN%"), token));
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setRunsOnSubFrames(true);
-    return script;
+    return pageScript(QStringLiteral("tarvenholm-report"), QString(source).replace(QLatin1String("%TOKEN%"), token),
+                      QWebEngineScript::ApplicationWorld, QWebEngineScript::DocumentCreation);
 }
 
 QWebEngineScript MoviePlayer::detectionScript()
 {
     static const QString source = resourceText(QStringLiteral(":/detect.js"));
-    QWebEngineScript script;
-    script.setName(QStringLiteral("tarvenholm-detect"));
-    script.setSourceCode(source);
-    script.setWorldId(QWebEngineScript::MainWorld);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setRunsOnSubFrames(true);
-    return script;
+    return pageScript(QStringLiteral("tarvenholm-detect"), source, QWebEngineScript::MainWorld,
+                      QWebEngineScript::DocumentCreation);
 }
 
 QWebEngineScript MoviePlayer::script()
@@ -136,12 +139,8 @@ QWebEngineScript MoviePlayer::script()
     static const QString source = resourceText(QStringLiteral(":/movies.js"))
                                       .replace(QLatin1String("%CLIENT_SCHEME%"), QLatin1String(ClientScheme::name))
                                       .replace(QLatin1String("%LOCAL_SCHEME%"), QLatin1String(localScheme));
-    QWebEngineScript script;
-    script.setName(QStringLiteral("tarvenholm-movies"));
-    script.setSourceCode(source);
     // Ruffle's players are elements of the page's own: the page's world.
-    script.setWorldId(QWebEngineScript::MainWorld);
-    script.setInjectionPoint(QWebEngineScript::DocumentReady);
-    script.setRunsOnSubFrames(true);
-    return script;
+    return pageScript(QStringLiteral("tarvenholm-movies"), source, QWebEngineScript::MainWorld,
+                      QWebEngineScript::DocumentReady);
 }
+

@@ -9,6 +9,7 @@
 #include "updater/workfolder.h"
 
 #include <QCoreApplication>
+#include <QtConcurrent>
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
@@ -17,11 +18,6 @@
 #include <QTimer>
 
 namespace {
-// How long the check loop may keep events waiting. Handling them after every
-// file would cost more than checking a small file; a frame's time keeps the
-// window just as responsive.
-constexpr qint64 eventInterval = 15;
-
 // The update's texts are the update dialog's, translated in its context.
 QString text(const char *source)
 {
@@ -52,6 +48,15 @@ ContentUpdate::ContentUpdate(QObject *parent)
     connect(&downloader, &Downloader::downloadDone, this, &ContentUpdate::onDownloadDone);
     connect(&downloader, &Downloader::downloadProgress, this, &ContentUpdate::onDownloadProgress);
     connect(&transfers, &DownloadPool::done, this, &ContentUpdate::onFileDone);
+    connect(&checkWatcher, &QFutureWatcher<CheckResult>::finished, this, &ContentUpdate::onChecked);
+    connect(&checkWatcher, &QFutureWatcher<CheckResult>::progressValueChanged, this, [this](int done) {
+        if (done > 0 && done <= checking.size()) {
+            setProgress(done, progressMaximum);
+            setLabel(text("Checking %1").arg(checking.at(done - 1).name));
+        }
+    });
+    // Progress comes as often as a window can show it.
+    checkWatcher.setPendingResultsLimit(64);
     connect(&transfers, &DownloadPool::failed, this,
             [this](int, const QString &error) { fail(text("Could not download file: %1").arg(error)); });
     connect(&transfers, &DownloadPool::saveFailed, this,
@@ -65,6 +70,9 @@ ContentUpdate::ContentUpdate(QObject *parent)
 
 ContentUpdate::~ContentUpdate()
 {
+    // The check's workers read the list this object holds.
+    checkWatcher.cancel();
+    checkWatcher.waitForFinished();
     transfers.stopAll();
     downloader.abort();
     removeWorkingFiles();
@@ -115,6 +123,7 @@ void ContentUpdate::fail(const QString &message)
     if (stopped)
         return;
     stopped = true;
+    checkWatcher.cancel();
     transfers.stopAll();
     downloader.abort();
     removeWorkingFiles();
@@ -128,6 +137,7 @@ void ContentUpdate::cancel()
     if (stopped)
         return;
     stopped = true;
+    checkWatcher.cancel();
     transfers.stopAll();
     downloader.abort();
     removeWorkingFiles();
@@ -301,17 +311,6 @@ void ContentUpdate::onSignatureArrived()
     checkFiles(listed);
 }
 
-bool ContentUpdate::eventsDue() const
-{
-    return !sinceEvents.isValid() || sinceEvents.elapsed() >= eventInterval;
-}
-
-void ContentUpdate::processEvents()
-{
-    QCoreApplication::processEvents();
-    sinceEvents.start();
-}
-
 void ContentUpdate::onFileListArrived()
 {
     QByteArray data;
@@ -348,46 +347,50 @@ void ContentUpdate::onFileListArrived()
 
 // Only a plain file is read: a pipe would hold the check up, and a link is to
 // be replaced, not followed. Anything else is outdated.
+static CheckResult check(const PendingFile &file)
+{
+    CheckResult result;
+    const ContentFolder::Entry entry = ContentFolder::entry(file.name);
+    const QString local = contentPath(file.name);
+    if (file.size >= 0) {
+        result.current = entry == ContentFolder::Entry::PlainFile && QFileInfo(local).size() == file.size
+            && Signing::fileSha256(local) == file.sha256;
+    } else {
+        result.crc = entry == ContentFolder::Entry::PlainFile ? fileCrc32(local) : 0xFFFFFFFFu;
+        result.current = result.crc == file.crc && entry != ContentFolder::Entry::Other;
+    }
+    return result;
+}
+
 void ContentUpdate::checkFiles(const QList<PendingFile> &listed)
 {
     phase = Phase::Files;
     pending.clear();
+    checking = listed;
     if (listed.isEmpty() || progressMaximum < listed.size() + 1)
         progressMaximum = int(listed.size()) + 1;
     setProgress(0, progressMaximum);
-    sinceEvents.invalidate();
-    QString lastChecked;
-    for (int i = 0; i < listed.size() && !stopped; ++i) {
-        const PendingFile &file = listed.at(i);
-        const ContentFolder::Entry entry = ContentFolder::entry(file.name);
-        const QString local = contentPath(file.name);
-        bool current = false;
-        if (file.size >= 0) {
-            current = entry == ContentFolder::Entry::PlainFile && QFileInfo(local).size() == file.size
-                && Signing::fileSha256(local) == file.sha256;
-        } else {
-            const quint32 crc = entry == ContentFolder::Entry::PlainFile ? fileCrc32(local) : 0xFFFFFFFFu;
-            current = crc == file.crc && entry != ContentFolder::Entry::Other;
-            if (!current)
-                qDebug() << file.name << hex8(file.crc) << hex8(crc);
-        }
-        if (!current) {
-            pending << file;
-            log(text("Found file to download: %1").arg(file.name));
-        }
-        lastChecked = file.name;
-        // Progress and label are told only when a window gets to repaint
-        // anyway: a progress bar repaints synchronously on each change.
-        if (eventsDue()) {
-            setProgress(i, progressMaximum);
-            setLabel(text("Checking %1").arg(file.name));
-            processEvents();
-        }
-    }
-    if (stopped)
+    // Files are read side by side, a few at a time on each core.
+    checkWatcher.setFuture(QtConcurrent::mapped(checking, check));
+}
+
+void ContentUpdate::onChecked()
+{
+    if (stopped || checkWatcher.isCanceled())
         return;
-    if (!lastChecked.isNull())
-        setLabel(text("Checking %1").arg(lastChecked));
+    const QList<CheckResult> results = checkWatcher.future().results();
+    for (int i = 0; i < checking.size() && i < results.size(); ++i) {
+        const PendingFile &file = checking.at(i);
+        if (results.at(i).current)
+            continue;
+        if (file.size < 0)
+            qDebug() << file.name << hex8(file.crc) << hex8(results.at(i).crc);
+        pending << file;
+        log(text("Found file to download: %1").arg(file.name));
+    }
+    if (!checking.isEmpty())
+        setLabel(text("Checking %1").arg(checking.last().name));
+    checking.clear();
     // The progress counts the files installed.
     setProgress(0, int(pending.size()) + 1);
     downloadNextFile();

@@ -4,7 +4,7 @@
 #include "updater/downloader.h"
 #include "updater/downloadpool.h"
 
-#include <QElapsedTimer>
+#include <QFutureWatcher>
 #include <QHash>
 #include <QLockFile>
 #include <QObject>
@@ -20,6 +20,13 @@ struct PendingFile
     quint32 crc = 0;
     QByteArray sha256; // set when the file comes from the signed manifest
     qint64 size = -1;
+};
+
+// What the check found of one listed file.
+struct CheckResult
+{
+    bool current = false;
+    quint32 crc = 0; // the local file's, when the list gives CRC-32s
 };
 
 // Brings "./content/" up to date from the update server, without any window:
@@ -66,11 +73,10 @@ private:
     void onManifestArrived();
     void onSignatureArrived();
     void checkFiles(const QList<struct PendingFile> &listed);
+    void onChecked();
     void onFileDone(int index);
     void downloadNextFile();
     void finishUpdate();
-    bool eventsDue() const;
-    void processEvents();
     void removeWorkingFiles();
 
     Downloader downloader;
@@ -91,7 +97,9 @@ private:
     QByteArray manifestText;
     qint64 serverStamp = 0;
     int progressMaximum = 1;
-    QElapsedTimer sinceEvents;
+    // The check runs on the machine's cores, the window stays responsive.
+    QList<struct PendingFile> checking;
+    QFutureWatcher<struct CheckResult> checkWatcher;
 };
 
 #endif // CONTENTUPDATE_H

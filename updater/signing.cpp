@@ -27,12 +27,13 @@ constexpr int signatureSize = 64;
 QByteArray Signing::fileSha256(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Read straight into our block: no second copy through Qt's buffer.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return QByteArray();
     MdContext ctx(EVP_MD_CTX_new());
     if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1)
         return QByteArray();
-    QByteArray block(1 << 16, Qt::Uninitialized);
+    QByteArray block(1 << 18, Qt::Uninitialized);
     qint64 read;
     while ((read = file.read(block.data(), block.size())) > 0) {
         if (EVP_DigestUpdate(ctx.get(), block.constData(), size_t(read)) != 1)
