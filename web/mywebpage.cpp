@@ -5,6 +5,7 @@
 #include "web/mytabwidget.h"
 #include "movie/clientscheme.h"
 #include "web/cookiejar.h"
+#include "web/requestfilter.h"
 #include "web/mywebview.h"
 #include "web/tabprofile.h"
 #include "window/mainwindow.h"
@@ -61,7 +62,7 @@ MyWebPage::MyWebPage(TabProfile *profile, QObject *parent)
             return;
         }
         request.accept();
-        theMainWindow->showPageFullScreen(request.toggleOn());
+        theMainWindow->showPageFullScreen(request.toggleOn(), view);
     });
 }
 
@@ -199,7 +200,10 @@ void MyWebPage::showMovie(const QUrl &url)
     playerPending = true;
     // A local movie that cannot play gets a plain message naming it, not
     // Ruffle's screen (whose links lead out of the client).
-    const QString problem = MoviePlayer::problem(url);
+    // Only files of the content folder are looked at; others are refused
+    // like any other local file outside it.
+    const bool servable = !url.isLocalFile() || RequestFilter::isServedLocally(url.toLocalFile());
+    const QString problem = servable ? MoviePlayer::problem(url) : QString();
     if (!problem.isEmpty()) {
         qDebug() << "Movie error: " << url << problem;
         setHtml(MoviePlayer::errorPage(tr("The movie %1 cannot be played: %2").arg(url.toDisplayString(), problem)), url);

@@ -290,8 +290,8 @@ void MainWindow::linkClicked(QUrl)
 void MainWindow::toggleFullScreen()
 {
     if (pageFullScreen) {
-        if (QWebEngineView *view = currentView())
-            view->page()->triggerAction(QWebEnginePage::ExitFullScreen);
+        if (fullScreenView)
+            fullScreenView->page()->triggerAction(QWebEnginePage::ExitFullScreen);
         showPageFullScreen(false);
         return;
     }
@@ -301,11 +301,12 @@ void MainWindow::toggleFullScreen()
         showFullScreen();
 }
 
-void MainWindow::showPageFullScreen(bool on)
+void MainWindow::showPageFullScreen(bool on, QWebEngineView *view)
 {
     if (on == pageFullScreen)
         return;
     pageFullScreen = on;
+    fullScreenView = on ? view : nullptr;
     menuBar()->setVisible(!on);
     tabs->tabBar()->setVisible(!on);
     if (on) {

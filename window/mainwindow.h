@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QUrl>
 
 class MyTabWidget;
@@ -42,7 +43,7 @@ public:
 
     // A page's (or its movie's) request to fill the screen, or to end that:
     // the view alone fills the screen, and the window comes back as it was.
-    void showPageFullScreen(bool on);
+    void showPageFullScreen(bool on, QWebEngineView *view = nullptr);
     bool isPageFullScreen() const { return pageFullScreen; }
 
     QTranslator *translatorRu = nullptr;
@@ -82,6 +83,7 @@ private:
     Ui::MainWindow *ui;
     MyTabWidget *tabs;
     bool pageFullScreen = false;
+    QPointer<QWebEngineView> fullScreenView;
     Qt::WindowStates stateBeforePage;
 };
 
