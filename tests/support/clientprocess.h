@@ -22,6 +22,7 @@ public:
     QStringList lines();
     bool waitForExit(int timeoutMs = 20000);
     int exitCode() const { return m_process.exitCode(); }
+    bool crashed() const { return m_process.exitStatus() == QProcess::CrashExit; }
     qint64 processId() const { return m_process.processId(); }
     bool running() const { return m_process.state() != QProcess::NotRunning; }
     QString errorText();

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSet>
 #include <QSettings>
@@ -165,17 +166,22 @@ void TestGameStart::savedGameSurvivesARestart()
 {
     TestEnv::writeFile(player + "/content/saver.swf", MovieFiles::saver(server->rootUrl()));
     QSettings(player + "/tarvenholm.ini", QSettings::IniFormat).setValue("urlgame", "./content/saver.swf");
+    const auto restore = qScopeGuard([this] { QSettings(player + "/tarvenholm.ini", QSettings::IniFormat).remove("urlgame"); });
     for (int run = 0; run < 2; ++run) {
         ClientProcess client;
         startClient(client);
         QVERIFY2(client.waitForLineStarting(debugLine("acceptNavigationRequest: ", QUrl(server->rootUrl() + "saved?" + QString::number(run))), 30000),
                  qPrintable(client.errorText()));
         client.terminate(); // the player logs out: the client closes as its window would
-        QVERIFY(client.waitForExit());
+        QVERIFY(client.waitForExit(60000));
+        QVERIFY(!client.crashed());
+#ifndef TARVEN_SANITIZED
+        // With the sanitizers the exit code is LeakSanitizer's: a system
+        // library keeps 112 bytes until exit, in frames it cannot name.
         QCOMPARE(client.exitCode(), 0);
+#endif
     }
     QCOMPARE(QFile::permissions(player + "/.webdata") & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QSettings(player + "/tarvenholm.ini", QSettings::IniFormat).remove("urlgame");
 }
 
 void TestGameStart::serverDown()
