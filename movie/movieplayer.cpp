@@ -1,6 +1,7 @@
 #include "movie/movieplayer.h"
 
 #include "movie/clientscheme.h"
+#include "web/pagescript.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -49,13 +50,6 @@ QUrl MoviePlayer::localUrl(const QUrl &disguised)
     return url;
 }
 
-static QString resourceText(const QString &name)
-{
-    QFile file(name);
-    file.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(file.readAll());
-}
-
 bool MoviePlayer::isMovie(const QUrl &url)
 {
     return url.path().endsWith(QLatin1String(".swf"), Qt::CaseInsensitive);
@@ -102,45 +96,32 @@ bool MoviePlayer::isMovieType(const QString &mimeType)
 
 QString MoviePlayer::page(const QUrl &movie)
 {
-    static const QString html = resourceText(QStringLiteral(":/player.html"));
+    static const QString html = PageScript::resourceText(QStringLiteral(":/player.html"));
     QString text = html;
     return text.replace(QLatin1String("%MOVIE%"), movie.toString(QUrl::FullyEncoded).toHtmlEscaped());
 }
 
-// A script every page of a profile gets, run on every frame.
-static QWebEngineScript pageScript(const QString &name, const QString &source, QWebEngineScript::ScriptWorldId world,
-                                   QWebEngineScript::InjectionPoint when)
-{
-    QWebEngineScript script;
-    script.setName(name);
-    script.setSourceCode(source);
-    script.setWorldId(world);
-    script.setInjectionPoint(when);
-    script.setRunsOnSubFrames(true);
-    return script;
-}
-
 QWebEngineScript MoviePlayer::reportScript(const QString &token)
 {
-    static const QString source = resourceText(QStringLiteral(":/report.js"));
-    return pageScript(QStringLiteral("tarvenholm-report"), QString(source).replace(QLatin1String("%TOKEN%"), token),
+    const QString source = PageScript::resourceText(QStringLiteral(":/report.js"));
+    return PageScript::make(QStringLiteral("tarvenholm-report"), QString(source).replace(QLatin1String("%TOKEN%"), token),
                       QWebEngineScript::ApplicationWorld, QWebEngineScript::DocumentCreation);
 }
 
 QWebEngineScript MoviePlayer::detectionScript()
 {
-    static const QString source = resourceText(QStringLiteral(":/detect.js"));
-    return pageScript(QStringLiteral("tarvenholm-detect"), source, QWebEngineScript::MainWorld,
+    static const QString source = PageScript::resourceText(QStringLiteral(":/detect.js"));
+    return PageScript::make(QStringLiteral("tarvenholm-detect"), source, QWebEngineScript::MainWorld,
                       QWebEngineScript::DocumentCreation);
 }
 
 QWebEngineScript MoviePlayer::script()
 {
-    static const QString source = resourceText(QStringLiteral(":/movies.js"))
+    static const QString source = PageScript::resourceText(QStringLiteral(":/movies.js"))
                                       .replace(QLatin1String("%CLIENT_SCHEME%"), QLatin1String(ClientScheme::name))
                                       .replace(QLatin1String("%LOCAL_SCHEME%"), QLatin1String(localScheme));
     // Ruffle's players are elements of the page's own: the page's world.
-    return pageScript(QStringLiteral("tarvenholm-movies"), source, QWebEngineScript::MainWorld,
+    return PageScript::make(QStringLiteral("tarvenholm-movies"), source, QWebEngineScript::MainWorld,
                       QWebEngineScript::DocumentReady);
 }
 

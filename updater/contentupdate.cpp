@@ -70,12 +70,8 @@ ContentUpdate::ContentUpdate(QObject *parent)
 
 ContentUpdate::~ContentUpdate()
 {
-    // The check's workers read the list this object holds.
-    checkWatcher.cancel();
-    checkWatcher.waitForFinished();
-    transfers.stopAll();
-    downloader.abort();
-    removeWorkingFiles();
+    cancel();
+    checkWatcher.waitForFinished(); // its workers are done with the list
 }
 
 void ContentUpdate::introduce()
@@ -122,11 +118,7 @@ void ContentUpdate::fail(const QString &message)
 {
     if (stopped)
         return;
-    stopped = true;
-    checkWatcher.cancel();
-    transfers.stopAll();
-    downloader.abort();
-    removeWorkingFiles();
+    cancel();
     setLabel(message);
     log(message);
     emit finished(false);
@@ -308,7 +300,7 @@ void ContentUpdate::onSignatureArrived()
         entry.size = file.size;
         listed << entry;
     }
-    checkFiles(listed);
+    checkFiles(listed, int(listed.size()) + 1);
 }
 
 void ContentUpdate::onFileListArrived()
@@ -341,8 +333,7 @@ void ContentUpdate::onFileListArrived()
         listed << entry;
     }
     // The bar counts the lines of the list while checking.
-    progressMaximum = int(fileLines.size()) + 1;
-    checkFiles(listed);
+    checkFiles(listed, int(fileLines.size()) + 1);
 }
 
 // Only a plain file is read: a pipe would hold the check up, and a link is to
@@ -362,14 +353,12 @@ static CheckResult check(const PendingFile &file)
     return result;
 }
 
-void ContentUpdate::checkFiles(const QList<PendingFile> &listed)
+void ContentUpdate::checkFiles(const QList<PendingFile> &listed, int progressSteps)
 {
     phase = Phase::Files;
     pending.clear();
     checking = listed;
-    if (listed.isEmpty() || progressMaximum < listed.size() + 1)
-        progressMaximum = int(listed.size()) + 1;
-    setProgress(0, progressMaximum);
+    setProgress(0, progressSteps);
     // Files are read side by side, a few at a time on each core.
     checkWatcher.setFuture(QtConcurrent::mapped(checking, check));
 }

@@ -72,7 +72,7 @@ private:
     void onFileListArrived();
     void onManifestArrived();
     void onSignatureArrived();
-    void checkFiles(const QList<struct PendingFile> &listed);
+    void checkFiles(const QList<struct PendingFile> &listed, int progressSteps);
     void onChecked();
     void onFileDone(int index);
     void downloadNextFile();

@@ -99,21 +99,28 @@ void Downloader::sendRequest()
     connect(reply, &QNetworkReply::readyRead, this, &Downloader::saveFile);
     connect(reply, &QNetworkReply::downloadProgress, this, &Downloader::progress);
     stalled = false;
+    sinceData.start();
     stallTimer.start(stallTimeoutMs);
 }
 
+// Data arriving only notes the time (cheaper than restarting the timer for
+// every block); the timer, when it fires, looks how long ago that was.
 void Downloader::onStalled()
 {
     if (!reply)
         return;
+    if (sinceData.elapsed() < stallTimeoutMs) {
+        stallTimer.start(int(stallTimeoutMs - sinceData.elapsed()));
+        return;
+    }
     qDebug() << "download stalled: " << url;
     stalled = true;
     reply->abort(); // finished as a break below
 }
 
-// "bytes <first>-<last>/<length>": the rest of the very bytes we have, up to
-// the file's last byte.
-bool Downloader::rangeFits(QNetworkReply *answer) const
+// "bytes <first>-<last>/<length>" must be the rest of the very bytes we have,
+// up to the file's last byte; the file's length is then known.
+bool Downloader::takeRange(QNetworkReply *answer)
 {
     const QByteArray range = answer->rawHeader("Content-Range");
     if (!range.startsWith("bytes "))
@@ -125,20 +132,22 @@ bool Downloader::rangeFits(QNetworkReply *answer) const
     const qint64 first = range.mid(6, dash - 6).trimmed().toLongLong(&ok1);
     const qint64 last = range.mid(dash + 1, slash - dash - 1).trimmed().toLongLong(&ok2);
     const qint64 length = range.mid(slash + 1).trimmed().toLongLong(&ok3);
-    return ok1 && ok2 && ok3 && first == offset && last == length - 1 && (total < 0 || length == total);
+    if (!(ok1 && ok2 && ok3 && first == offset && last == length - 1 && (total < 0 || length == total)))
+        return false;
+    total = length;
+    return true;
 }
 
 // The whole file's length as the answer gives it, or -1 where it says nothing
 // (or sends it compressed: the length is then the compressed one's).
 qint64 Downloader::expectedSize(QNetworkReply *answer) const
 {
-    if (!answer->rawHeader("Content-Encoding").isEmpty() && answer->rawHeader("Content-Encoding") != "identity")
+    const QByteArray encoding = answer->rawHeader("Content-Encoding");
+    if (!encoding.isEmpty() && encoding != "identity")
         return -1;
     const int status = answer->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status == 206) {
-        const QByteArray range = answer->rawHeader("Content-Range");
-        return range.mid(range.indexOf('/') + 1).trimmed().toLongLong();
-    }
+    if (status == 206)
+        return total; // as its range said, checked when it came
     if (status != 200)
         return -1;
     const QVariant length = answer->header(QNetworkRequest::ContentLengthHeader);
@@ -159,7 +168,7 @@ void Downloader::onHeaders()
 {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 206) {
-        if (rangeFits(reply))
+        if (takeRange(reply))
             return;
         qDebug() << "download range does not fit: " << reply->rawHeader("Content-Range");
         // Emptied first: the abort finishes the reply at once, as a break
@@ -194,7 +203,7 @@ void Downloader::learnResumption(QNetworkReply *answer)
 
 void Downloader::saveFile()
 {
-    stallTimer.start(stallTimeoutMs);
+    sinceData.start();
     const QByteArray data = reply->readAll();
     if (!writeError.isEmpty())
         return;

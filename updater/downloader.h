@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QObject>
 #include <QUrl>
@@ -57,7 +58,7 @@ private:
     void onHeaders();
     void learnResumption(QNetworkReply *answer);
     bool startOver();
-    bool rangeFits(QNetworkReply *answer) const;
+    bool takeRange(QNetworkReply *answer);
     qint64 expectedSize(QNetworkReply *answer) const;
     void onStalled();
     static QString refusal(QNetworkReply *reply);
@@ -78,6 +79,7 @@ private:
     int retriesLeft = 0;
     int stallTimeoutMs = defaultStallTimeoutMs;
     QTimer stallTimer;
+    QElapsedTimer sinceData; // since the last bytes came
     bool stalled = false;
     bool cutShort = false; // the last answer ended before its announced length
     bool aborted = false;

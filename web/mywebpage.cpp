@@ -5,6 +5,7 @@
 #include "web/mytabwidget.h"
 #include "movie/clientscheme.h"
 #include "web/cookiejar.h"
+#include "web/pagescript.h"
 #include "web/requestfilter.h"
 #include "web/mywebview.h"
 #include "web/tabprofile.h"
@@ -12,7 +13,6 @@
 
 #include <QDebug>
 #include <QDesktopServices>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineNewWindowRequest>
@@ -33,15 +33,9 @@ QString randomToken()
 // the page cannot reach, with the page's token.
 QWebEngineScript clickScript(const QString &token)
 {
-    QFile file(QStringLiteral(":/clicks.js"));
-    file.open(QIODevice::ReadOnly);
-    QWebEngineScript script;
-    script.setName(QStringLiteral("tarvenholm-clicks"));
-    script.setSourceCode(QString::fromUtf8(file.readAll()).replace(QLatin1String("%TOKEN%"), token));
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setRunsOnSubFrames(true);
-    return script;
+    return PageScript::make(QStringLiteral("tarvenholm-clicks"),
+                            PageScript::resourceText(QStringLiteral(":/clicks.js")).replace(QLatin1String("%TOKEN%"), token),
+                            QWebEngineScript::ApplicationWorld, QWebEngineScript::DocumentCreation);
 }
 } // namespace
 

@@ -165,7 +165,7 @@ void TestMovies::gameTabPlaysMovie()
     game->triggerPageAction(QWebEnginePage::Reload);
     QTRY_VERIFY_WITH_TIMEOUT(log.contains(debugLine("Movie playing: ", movie)), 20000);
     QVERIFY(log.contains(debugLine("acceptNavigationRequest: ", movie, " --- ", 3)));
-    QCOMPARE(window->tabWidget()->count(), 2);
+    QTRY_COMPARE(window->tabWidget()->count(), 2);
     QCOMPARE(game->url(), movie);
 }
 

@@ -434,7 +434,7 @@ void TestNavigation::remotePageOnItsOwn()
     if (asked)
         QTRY_VERIFY(log.countStarting("acceptNavigationRequest: ") + log.countStarting("Refused local alias from: ") > 0);
     QTest::qWait(500);
-    QCOMPARE(window->tabWidget()->count(), 1);
+    QTRY_COMPARE(window->tabWidget()->count(), 1);
     QVERIFY2(desktop->urls.isEmpty(), qPrintable(desktop->urls.value(0).toString()));
     QCOMPARE(game->title(), QString("Remote"));
 }
