@@ -2,13 +2,17 @@
 # Installs, with apt-get, whatever of the build and test dependencies is missing
 # (Debian 12, run as root), and the Flash Player emulator Ruffle with npm at the
 # version resources/ruffle/package-lock.json pins (npm checks its integrity
-# hash). Does nothing when everything is present.
+# hash). Does nothing when everything is present. What the tests' outcome
+# could depend on is named here, not left to what a machine happens to have:
+# the fonts pages are drawn with, and Mesa's software GL driver that the
+# client and the tests use under Xvfb.
 set -euo pipefail
 packages=(build-essential cmake pkg-config
           qt6-base-dev qt6-webengine-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
           libisal-dev libpsl-dev publicsuffix qt6-translations-l10n
           clang-14 libclang-rt-14-dev e2fsprogs
           zlib1g-dev libssl-dev nginx-light xvfb xauth xdotool curl fonts-dejavu-core diffutils
+          libgl1-mesa-dri
           dpkg-dev lintian desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -38,6 +39,14 @@ void TestEnv::init(const char *programName)
     qputenv("HOME", (base + QStringLiteral("/home")).toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", (base + QStringLiteral("/runtime")).toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (base + QStringLiteral("/home/.config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (base + QStringLiteral("/home/.local/share")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", (base + QStringLiteral("/home/.cache")).toLocal8Bit());
+    // Nothing depends on the machine's own settings: the language the client
+    // derives, the permissions new files get (nginx's worker reads them).
+    qputenv("LANG", "C.UTF-8");
+    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+        qunsetenv(variable);
+    ::umask(022);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // The web engine refuses to run as root with its sandbox (CI runs the tests

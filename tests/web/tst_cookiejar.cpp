@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QLocale>
 #include <QFile>
 #include <QNetworkCookie>
 #include <QProcess>
@@ -273,7 +274,10 @@ void TestCookieJar::deletedCookieStaysDeleted()
 void TestCookieJar::expiredCookies()
 {
     TestEnv::freshDir("expired");
-    const QByteArray past = "Thu, 01 Jan 1970 00:00:01 GMT", future = "Wed, 01 Jan 2042 00:00:00 GMT";
+    // A year from now, whenever the test runs.
+    const QByteArray past = "Thu, 01 Jan 1970 00:00:01 GMT";
+    const QByteArray future = QLocale::c().toString(QDateTime::currentDateTimeUtc().addYears(1),
+                                                    QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'")).toLatin1();
     TestEnv::writeFile("cookies/example.org",
                        "[General]\nold=\"@ByteArray(old=1; expires=" + past + "; domain=example.org; path=/)\"\n"
                        "new=\"@ByteArray(new=1; expires=" + future + "; domain=example.org; path=/)\"\n");

@@ -41,7 +41,7 @@ static const char serverConfig[] = R"(
     default_type text/html;
     location = /guild/login {
         add_header Set-Cookie "session=s1; Path=/";
-        add_header Set-Cookie "remember=r1; Expires=Wed, 01 Jan 2031 00:00:00 GMT; Path=/";
+        add_header Set-Cookie "remember=r1; Max-Age=31536000; Path=/";
         add_header Set-Cookie "secret=h1; HttpOnly; Path=/";
         add_header Set-Cookie "tls=x1; Secure; Path=/";
         add_header Set-Cookie "scoped=p1; Path=/guild/board/";
