@@ -68,6 +68,10 @@ void AppConfig::load()
     extbrowser = splitExtBrowser(ext.typeId() == QMetaType::QStringList ? ext.toStringList().join(QLatin1Char(','))
                                                                     : ext.toString());
     parseIntBrowser(settings.value("intbrowser", defaultIntBrowser()).toStringList());
+    // As extbrowser: written without quotes the value reads as a list.
+    const QVariant sockets = settings.value("sockets");
+    this->sockets = parseSockets(sockets.typeId() == QMetaType::QStringList ? sockets.toStringList().join(QLatin1Char(','))
+                                                                          : sockets.toString());
     email = settings.value("email", "support@tarvenholm.com").toString();
     web = settings.value("web", "http://www.tarvenholm.com/").toString();
     forum = settings.value("forum", "http://forum.tarvenholm.com/").toString();
@@ -96,6 +100,38 @@ void AppConfig::parseIntBrowser(const QStringList &entries)
         intbrowserKeys << colonPieces.at(1);
         intbrowserUrls << atPieces.at(1);
     }
+}
+
+QString SocketEndpoint::text() const
+{
+    return (host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':')
+        + QString::number(port);
+}
+
+QList<SocketEndpoint> AppConfig::parseSockets(const QString &text)
+{
+    QList<SocketEndpoint> endpoints;
+    const QStringList entries = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString &raw : entries) {
+        const QString entry = raw.trimmed();
+        const int colon = entry.lastIndexOf(QLatin1Char(':'));
+        QString host = entry.left(colon);
+        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+            host = host.mid(1, host.size() - 2);
+        bool ok = false;
+        const uint port = entry.mid(colon + 1).toUInt(&ok);
+        // A host name or address, no path, no blanks, no second port.
+        const bool plainHost = !host.isEmpty() && !host.contains(QLatin1Char('/')) && !host.contains(QLatin1Char(' '))
+            && (!host.contains(QLatin1Char(':')) || entry.startsWith(QLatin1Char('[')));
+        if (colon < 0 || !ok || port == 0 || port > 65535 || !plainHost) {
+            qDebug() << "Invalid sockets entry: " << entry;
+            continue;
+        }
+        const SocketEndpoint endpoint{host, quint16(port)};
+        if (!endpoints.contains(endpoint))
+            endpoints << endpoint;
+    }
+    return endpoints;
 }
 
 QString AppConfig::battleMoviePath() const

@@ -1,8 +1,19 @@
 #ifndef APPCONFIG_H
 #define APPCONFIG_H
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+// A game server a movie may open a socket to (XMLSocket, flash.net.Socket):
+// as the movie names it, host and port.
+struct SocketEndpoint
+{
+    QString host;
+    quint16 port = 0;
+    QString text() const;
+    bool operator==(const SocketEndpoint &other) const { return host == other.host && port == other.port; }
+};
 
 // The settings of "./tarvenholm.ini", read once at start and then used in place
 // by the whole program. Only `lang` and `stamp` change at run time; whoever
@@ -25,6 +36,9 @@ public:
     // Splits the `extbrowser` text at every comma, keeping empty pieces.
     static QStringList splitExtBrowser(const QString &text);
     static QStringList defaultIntBrowser();
+    // "host:port" entries, comma separated ("[::1]:9000" for an IPv6
+    // address); malformed entries are dropped with a diagnostic line.
+    static QList<SocketEndpoint> parseSockets(const QString &text);
 
     QString lang;
     QString updateroot;
@@ -45,6 +59,8 @@ public:
     // The operator's public key (base64 of an Ed25519 key): when set, updates
     // are installed only as a manifest signed with it says.
     QString updatekey;
+    // The game's socket servers, the only ones movies may connect to.
+    QList<SocketEndpoint> sockets;
 
     static const char *const fileName;
 

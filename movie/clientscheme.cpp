@@ -4,12 +4,13 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QBuffer>
 #include <QFile>
-#include <QUrlQuery>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
 const char *const ClientScheme::name = "tarvenholm";
+const char *const ClientScheme::socketGlobal = "__tarvenholmWebSocket";
 
 ClientScheme::ClientScheme(QObject *parent)
     : QWebEngineUrlSchemeHandler(parent)
@@ -49,15 +50,24 @@ void ClientScheme::requestStarted(QWebEngineUrlRequestJob *job)
     const QString rufflePrefix = QStringLiteral("/ruffle/");
     if (path.startsWith(rufflePrefix) && job->requestMethod() == "GET") {
         serveRuffle(job, path.mid(rufflePrefix.size()));
-    } else if (path == QLatin1String("/net") && job->initiator().scheme() == QLatin1String("file")) {
-        const QUrlQuery query(url);
-        proxy->start(job, QUrl(query.queryItemValue(QStringLiteral("url"), QUrl::FullyDecoded)),
-                     query.queryItemValue(QStringLiteral("method")).toLatin1(),
-                     QByteArray::fromBase64(query.queryItemValue(QStringLiteral("body")).toLatin1()),
-                     query.queryItemValue(QStringLiteral("type"), QUrl::FullyDecoded).toLatin1());
+    } else if (path == QLatin1String("/net")) {
+        proxy->start(job, MovieProxy::fromUrl(url));
     } else {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
     }
+}
+
+// Ruffle opens a movie's socket with the page's global WebSocket, which the
+// page may have replaced or removed; the core is served opening it with the
+// browser's own (kept by the page script) where there is one.
+QByteArray ClientScheme::withOwnWebSocket(const QByteArray &core)
+{
+    static const QByteArray call = QByteArrayLiteral("new WebSocket(");
+    QByteArray patched = core;
+    patched.replace(call, "new (globalThis." + QByteArray(socketGlobal) + "||WebSocket)(");
+    if (patched == core)
+        qDebug() << "Ruffle's core opens no WebSocket where the client expects it";
+    return patched;
 }
 
 void ClientScheme::serveRuffle(QWebEngineUrlRequestJob *job, const QString &fileName)
@@ -75,5 +85,12 @@ void ClientScheme::serveRuffle(QWebEngineUrlRequestJob *job, const QString &file
         return;
     }
     qDebug() << "Ruffle file: " << fileName;
+    if (fileName.startsWith(QLatin1String("core.ruffle.")) && fileName.endsWith(QLatin1String(".js"))) {
+        auto *core = new QBuffer(job);
+        core->setData(withOwnWebSocket(file->readAll()));
+        core->open(QIODevice::ReadOnly);
+        job->reply(mimeType(fileName), core);
+        return;
+    }
     job->reply(mimeType(fileName), file);
 }

@@ -10,10 +10,11 @@ class MovieProxy;
 // - "tarvenholm:/ruffle/<file>": Ruffle, the Flash Player emulator movies play
 //   with, from the folder "ruffle" beside the executable, to any page (web
 //   pages may not load local files) and nothing but Ruffle's own files;
-// - "tarvenholm:/net?url=...": an HTTP request made for a movie of the local
-//   content folder, which the engine's cross-origin rules would refuse it (the
-//   Flash Player let a movie in its trusted folder reach the game's servers).
-//   Only pages of the content folder may ask; web pages keep the web's rules.
+// - "tarvenholm:/net?url=...": an HTTP request made for a movie, which the
+//   engine's cross-origin rules would refuse it: for the content folder's
+//   movies (the Flash Player let a movie in its trusted folder reach the
+//   game's servers), and for a web page's where the server's policy file
+//   grants the page (MovieProxy).
 class ClientScheme : public QWebEngineUrlSchemeHandler
 {
     Q_OBJECT
@@ -23,12 +24,16 @@ public:
     void requestStarted(QWebEngineUrlRequestJob *job) override;
 
     static const char *const name;
+    // Where the page scripts keep the browser's own WebSocket for Ruffle's
+    // sockets; the Ruffle the client serves opens them with it.
+    static const char *const socketGlobal;
     // Before the application object exists.
     static void registerScheme();
     static QString ruffleDirectory();
 
 private:
     void serveRuffle(QWebEngineUrlRequestJob *job, const QString &fileName);
+    static QByteArray withOwnWebSocket(const QByteArray &core);
 
     MovieProxy *proxy;
 };

@@ -1,7 +1,12 @@
 #include "movie/movieplayer.h"
 
 #include "movie/clientscheme.h"
+#include "movie/socketbridge.h"
 #include "web/pagescript.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -98,7 +103,8 @@ QString MoviePlayer::page(const QUrl &movie)
 {
     static const QString html = PageScript::resourceText(QStringLiteral(":/player.html"));
     QString text = html;
-    return text.replace(QLatin1String("%MOVIE%"), movie.toString(QUrl::FullyEncoded).toHtmlEscaped());
+    return text.replace(QLatin1String("%MOVIE%"), movie.toString(QUrl::FullyEncoded).toHtmlEscaped())
+        .replace(QLatin1String("%FULLSCREEN%"), movie.isLocalFile() ? QLatin1String("true") : QLatin1String("false"));
 }
 
 QWebEngineScript MoviePlayer::reportScript(const QString &token)
@@ -125,3 +131,23 @@ QWebEngineScript MoviePlayer::script()
                       QWebEngineScript::DocumentReady);
 }
 
+QList<QWebEngineScript> MoviePlayer::socketScripts(QWebEnginePage *page)
+{
+    SocketBridge *bridge = SocketBridge::shared();
+    if (!bridge)
+        return {};
+    QJsonArray proxies;
+    for (const SocketBridge::Proxy &proxy : bridge->proxiesFor(page)) {
+        proxies.append(QJsonObject{{QStringLiteral("host"), proxy.endpoint.host},
+                                   {QStringLiteral("port"), int(proxy.endpoint.port)},
+                                   {QStringLiteral("proxyUrl"), proxy.url}});
+    }
+    static const QString source = PageScript::resourceText(QStringLiteral(":/sockets.js"));
+    const QString code = QString(source)
+                             .replace(QLatin1String("%WEBSOCKET%"), QLatin1String(ClientScheme::socketGlobal))
+                             .replace(QLatin1String("%PROXIES%"),
+                                      QString::fromUtf8(QJsonDocument(proxies).toJson(QJsonDocument::Compact)));
+    // Before the page's own scripts, in the page's world, where Ruffle runs.
+    return {PageScript::make(QStringLiteral("tarvenholm-sockets"), code, QWebEngineScript::MainWorld,
+                             QWebEngineScript::DocumentCreation)};
+}

@@ -1,9 +1,11 @@
 #ifndef MOVIEPLAYER_H
 #define MOVIEPLAYER_H
 
+#include <QList>
 #include <QString>
 #include <QUrl>
 
+class QWebEnginePage;
 class QWebEngineScript;
 
 // The game's Flash movies play through Ruffle. A page showing a movie alone
@@ -14,7 +16,8 @@ namespace MoviePlayer {
 bool isMovie(const QUrl &url);
 // A Flash movie's MIME type.
 bool isMovieType(const QString &mimeType);
-// The page that plays the movie over the whole view.
+// The page that plays the movie over the whole view. The content folder's
+// movies (the game, the battle viewer) may fill the screen after a click.
 QString page(const QUrl &movie);
 // Why a local movie cannot play (missing, unreadable, not a movie, cut
 // short), in the user's language; empty when it can, or is not local.
@@ -26,6 +29,11 @@ QWebEngineScript script();
 // Shows pages a Flash Player among the browser's plug-ins, before their own
 // scripts look for one.
 QWebEngineScript detectionScript();
+
+// The page's way to the game's socket servers (SocketBridge): Ruffle's proxy
+// for each, and the browser's WebSocket kept for them. None when the game
+// has no socket servers.
+QList<QWebEngineScript> socketScripts(QWebEnginePage *page);
 
 // Reports, from a world the page cannot reach, when each movie has started:
 // "<token> playing <movie URL>" on the console.

@@ -1,26 +1,47 @@
 #ifndef MOVIEPROXY_H
 #define MOVIEPROXY_H
 
+#include "movie/policyfiles.h"
+
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QUrl>
 
 class QWebEngineUrlRequestJob;
 
-// Makes the HTTP requests of the local content's movies (loadVariables,
-// loadMovie, XML.load ...) for them and hands back the answer. Its cookies are
-// its own, kept in memory, shared by the requests of one tab's movies.
+// Makes the HTTP requests of movies (loadVariables, loadMovie, XML.load ...)
+// that the engine's cross-origin rules would refuse them, and hands back the
+// answer: for the content folder's movies, which the Flash Player trusted, to
+// any web server; for a web page's movies where the server's policy file
+// ("/crossdomain.xml") grants the page's domain. A redirect is answered as a
+// redirect of the request itself, each hop judged as the first. Its cookies
+// are its own, kept in memory, shared by the requests of one tab's movies.
 class MovieProxy : public QObject
 {
     Q_OBJECT
 public:
     explicit MovieProxy(QObject *parent = nullptr);
 
-    void start(QWebEngineUrlRequestJob *job, const QUrl &target, const QByteArray &method, const QByteArray &body,
-               const QByteArray &contentType);
+    struct Request {
+        QUrl target;
+        QByteArray method;
+        QByteArray body;
+        QByteArray contentType;
+    };
+    // The request as the page scripts write it ("tarvenholm:/net?url=...").
+    static Request fromUrl(const QUrl &url);
+    static QUrl toUrl(const Request &request);
+
+    void start(QWebEngineUrlRequestJob *job, const Request &request);
+
+    // A movie's answer larger than this is refused, not held in memory.
+    static constexpr qint64 maxAnswer = qint64(256) << 20;
 
 private:
+    void send(QWebEngineUrlRequestJob *job, const Request &request);
+
     QNetworkAccessManager manager;
+    PolicyFiles policies;
 };
 
 #endif // MOVIEPROXY_H

@@ -30,8 +30,25 @@
     }
 
     // A page of the local content folder is trusted as the Flash Player trusted
-    // its folder: its movies reach the game's servers through the client.
+    // its folder: its movies reach the game's servers through the client. A
+    // web page's movies reach other servers through it too, where a server's
+    // policy file lets them (the client asks for it).
     const localContent = location.protocol === 'file:';
+    function needsClient(url) {
+        if (!/^https?:/i.test(url))
+            return false;
+        return localContent || new URL(url, location.href).origin !== location.origin;
+    }
+
+    // Where an answer of the client's came from: the net bridge follows a
+    // server's redirects by redirecting itself, so its last URL names the
+    // last server's. A child movie learns its own URL (and query) from it.
+    function answerUrl(request, url) {
+        const final = request.responseURL || url;
+        if (final.startsWith(clientBase + 'net?'))
+            return new URLSearchParams(final.slice(final.indexOf('?') + 1)).get('url') || url;
+        return final;
+    }
 
     function fetchFromScheme(url) {
         return new Promise(function (resolve, reject) {
@@ -42,7 +59,9 @@
                 const type = url.endsWith('.wasm') ? 'application/wasm'
                     : url.endsWith('.js') ? 'text/javascript'
                     : request.getResponseHeader('Content-Type') || 'application/octet-stream';
-                resolve(new Response(request.response, {status: 200, headers: {'Content-Type': type}}));
+                const response = new Response(request.response, {status: 200, headers: {'Content-Type': type}});
+                Object.defineProperty(response, 'url', {value: answerUrl(request, url)});
+                resolve(response);
             };
             request.onerror = function () { reject(new TypeError('Failed to fetch ' + url)); };
             request.send();
@@ -78,7 +97,7 @@
                 const local = 'file:' + url.slice(localPrefix.length);
                 return pageFetch(input instanceof Request ? new Request(local, input) : local, init);
             }
-            if (localContent && /^https?:/i.test(url))
+            if (needsClient(url))
                 return fetchThroughClient(input, init);
             return pageFetch(input, init);
         };
@@ -102,11 +121,33 @@
             warnOnUnsupportedContent: false,
             showSwfDownload: false,
             urlRewriteRules: [[/^file:(.*)$/, localPrefix + '$1']],
+            // The game's socket servers, each through the client's bridge.
+            socketProxy: window.__tarvenholmSockets || [],
         }, window.RufflePlayer.config || {});
+        players.observe(document.documentElement, {childList: true, subtree: true});
         const script = document.createElement('script');
         script.src = ruffleBase + 'ruffle.js';
         (document.head || document.documentElement).appendChild(script);
     }
+
+    // fscommand(): the Flash Player's plug-in called the page's
+    // <name>_DoFSCommand(command, args), <name> being the movie element's id
+    // or name; Ruffle calls only handlers given to its player.
+    function passFSCommands(player) {
+        if (player.__tarvenholmFSCommand || typeof player.ruffle !== 'function')
+            return;
+        player.__tarvenholmFSCommand = true;
+        player.ruffle().addFSCommandHandler(function (command, args) {
+            const name = player.getAttribute('id') || player.getAttribute('name');
+            const handler = name ? window[name + '_DoFSCommand'] : undefined;
+            if (typeof handler === 'function')
+                handler(command, args);
+        });
+    }
+    const players = new MutationObserver(function () {
+        for (const player of document.querySelectorAll('ruffle-embed, ruffle-object, ruffle-player'))
+            passFSCommands(player);
+    });
 
     function scan() {
         for (const element of document.querySelectorAll('embed, object')) {

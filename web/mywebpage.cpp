@@ -46,6 +46,7 @@ MyWebPage::MyWebPage(TabProfile *profile, QObject *parent)
     clickToken = randomToken();
     scripts().insert(clickScript(clickToken));
     scripts().insert(MoviePlayer::reportScript(clickToken));
+    scripts().insert(MoviePlayer::socketScripts(this));
     connect(this, &QWebEnginePage::newWindowRequested, this, &MyWebPage::onNewWindowRequested);
     // A page or movie asks to fill the screen (after the player's click, the
     // engine sees to that), or to end it.

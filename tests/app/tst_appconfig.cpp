@@ -41,6 +41,12 @@ static QString fieldText(const AppConfig &c, const QString &key)
     if (key == "email") return c.email;
     if (key == "web") return c.web;
     if (key == "forum") return c.forum;
+    if (key == "sockets") {
+        QStringList entries;
+        for (const SocketEndpoint &endpoint : c.sockets)
+            entries << endpoint.text();
+        return entries.join('|');
+    }
     qFatal("unknown key %s", qPrintable(key));
     return QString();
 }
@@ -125,6 +131,13 @@ void TestAppConfig::fields_data()
     QTest::newRow("email") << QByteArray("email=help@example.org\n") << "email" << "help@example.org";
     QTest::newRow("web") << QByteArray("web=http://example.org/\n") << "web" << "http://example.org/";
     QTest::newRow("forum text kept") << QByteArray("forum=  spaced  \n") << "forum" << "spaced";
+    QTest::newRow("sockets absent") << QByteArray("") << "sockets" << "";
+    QTest::newRow("sockets quoted") << QByteArray("sockets=\"game.example.org:9000, [::1]:843\"\n") << "sockets"
+                                    << "game.example.org:9000|[::1]:843";
+    QTest::newRow("sockets unquoted") << QByteArray("sockets=a.example:1,b.example:2\n") << "sockets" << "a.example:1|b.example:2";
+    QTest::newRow("sockets malformed dropped")
+        << QByteArray("sockets=\"nohost,a:0,a:70000,:80,ok.example:9,a b:1,a/b:2,::1:5,ok.example:9\"\n") << "sockets"
+        << "ok.example:9";
 }
 
 void TestAppConfig::fields()

@@ -46,12 +46,21 @@ private slots:
     void pageBehaviours();
     void savedDataSurvives();
     void fullScreenOnRequest();
+    void movieFullScreen_data();
+    void movieFullScreen();
+    void fsCommandReachesPage_data();
+    void fsCommandReachesPage();
+    void childMovieKeepsItsUrl_data();
+    void childMovieKeepsItsUrl();
+    void crossDomainData_data();
+    void crossDomainData();
 
 private:
     MyWebView *view(int index) const { return qobject_cast<MyWebView *>(window->tabWidget()->widget(index)); }
     QUrl content(const QString &name) const { return QUrl::fromLocalFile(TestEnv::root() + "/work/content/" + name); }
 
     NginxServer *server = nullptr;
+    NginxServer *other = nullptr; // another site, with a policy file or not
     MainWindow *window = nullptr;
     MyWebView *game = nullptr;
     DesktopCatcher *desktop = nullptr;
@@ -92,8 +101,16 @@ void TestMovies::initTestCase()
     // A redirect toward the blocked counter, and one that stays on the server.
     server = new NginxServer(site, "location = /to-counter { return 302 /count?site=counter.yadro.ru; }\n"
                                    "location = /to-battle { return 302 /battle/12345.txt; }\n"
+                                   "location = /report { return 200 \"ok=1\"; }\n"
+                                   "location = /to-child { return 302 /movies/child.swf?x=2; }\n"
                                    "location = /movies/intro { types { } default_type application/x-shockwave-flash; }\n");
     QVERIFY(server->start());
+    TestEnv::writeFile(site + "/movies/child.swf", MovieFiles::ownUrl(server->rootUrl()));
+    TestEnv::writeFile(site + "/movies/fullscreen.swf", MovieFiles::fullScreen(QColor(30, 30, 200)));
+    const QString otherSite = TestEnv::root() + "/other";
+    TestEnv::writeFile(otherSite + "/data.txt", "answer=42");
+    other = new NginxServer(otherSite, "location = /echo { return 200 \"posted=1\"; }\n");
+    QVERIFY(other->start());
 
     TestEnv::writeFile("content/colours.swf", MovieFiles::colours(background, square));
     TestEnv::writeFile("content/battle.swf", MovieFiles::battle(server->rootUrl()));
@@ -107,6 +124,7 @@ void TestMovies::initTestCase()
 void TestMovies::cleanupTestCase()
 {
     delete server;
+    delete other;
 }
 
 void TestMovies::init()
@@ -425,6 +443,126 @@ void TestMovies::fullScreenOnRequest()
     QTRY_VERIFY(!window->isFullScreen());
     QVERIFY(!window->menuBar()->isHidden() && !window->tabWidget()->tabBar()->isHidden());
     QTRY_VERIFY(WebTest::runJs(view(1), "document.fullscreenElement === null").toBool());
+}
+
+void TestMovies::movieFullScreen_data()
+{
+    QTest::addColumn<bool>("local");
+    QTest::addColumn<bool>("fills");
+    QTest::newRow("the game's movie") << true << true;
+    QTest::newRow("a web movie alone") << false << false;
+}
+
+// The game's own movie may fill the screen after the player's click, as a web
+// page's with allowFullScreen may; a web movie shown alone may not.
+void TestMovies::movieFullScreen()
+{
+    QFETCH(bool, local);
+    QFETCH(bool, fills);
+    TestEnv::writeFile("content/fullscreen.swf", MovieFiles::fullScreen(QColor(30, 30, 200)));
+    const QUrl movie = local ? content("fullscreen.swf") : QUrl(server->rootUrl() + "movies/fullscreen.swf");
+    MessageLog log;
+    game->load(movie);
+    QTRY_VERIFY_WITH_TIMEOUT(log.contains(debugLine("Movie playing: ", movie)), 20000);
+    QTRY_VERIFY(share(game, QColor(30, 30, 200)) > 0.5);
+    const QPoint middle = game->rect().center();
+    QTest::mouseMove(game->focusProxy(), middle);
+    QTest::mouseClick(game->focusProxy(), Qt::LeftButton, Qt::NoModifier, middle);
+    if (!fills) {
+        QTest::qWait(1500);
+        QVERIFY(!window->isPageFullScreen() && !window->isFullScreen());
+        return;
+    }
+    QTRY_VERIFY(window->isPageFullScreen());
+    QTRY_VERIFY(window->isFullScreen());
+    QTest::keyClick(game->focusProxy(), Qt::Key_Escape);
+    QTRY_VERIFY(!window->isFullScreen());
+    QVERIFY(!window->isPageFullScreen());
+}
+
+void TestMovies::fsCommandReachesPage_data()
+{
+    QTest::addColumn<QString>("element");
+    QTest::newRow("object by its id") << "<object id=\"game\" type=\"application/x-shockwave-flash\" data=\"fs.swf\" width=\"400\" height=\"300\"></object>";
+    QTest::newRow("embed by its name") << "<embed name=\"game\" src=\"fs.swf\" width=\"400\" height=\"300\">";
+}
+
+// fscommand() calls the page's <name>_DoFSCommand, as the plug-in did.
+void TestMovies::fsCommandReachesPage()
+{
+    QFETCH(QString, element);
+    const QString site = TestEnv::root() + "/site/movies/";
+    TestEnv::writeFile(site + "fs.swf", MovieFiles::fsCommand("score", "12 points"));
+    TestEnv::writeFile(site + "fs.html", ("<html><head><title>FS</title><script>"
+                                          "function game_DoFSCommand(command, args) { document.title = command + ':' + args; }"
+                                          "</script></head><body>" + element + "</body></html>").toUtf8());
+    window->openInNewTab(server->rootUrl() + "movies/fs.html");
+    QTRY_COMPARE_WITH_TIMEOUT(view(1)->title(), QString("score:12 points"), 20000);
+}
+
+void TestMovies::childMovieKeepsItsUrl_data()
+{
+    QTest::addColumn<QString>("path");     // what the game's movie loads
+    QTest::addColumn<QString>("childUrl"); // what the child is told it is
+    QTest::newRow("as asked") << "movies/child.swf?x=1" << "movies/child.swf?x=1";
+    QTest::newRow("redirected") << "to-child" << "movies/child.swf?x=2";
+}
+
+// A child movie the game's movie loads from the server keeps its own URL and
+// query (_url, its parameters), wherever a redirect took it.
+void TestMovies::childMovieKeepsItsUrl()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, childUrl);
+    server->clearAccessLog();
+    TestEnv::writeFile("content/parent.swf", MovieFiles::loadsMovie(server->rootUrl() + path));
+    game->load(content("parent.swf"));
+    QTRY_VERIFY_WITH_TIMEOUT(!server->queriesOf("/report").isEmpty(), 20000);
+    QCOMPARE(server->queriesOf("/report"), QStringList({"url-" + server->rootUrl() + childUrl}));
+}
+
+void TestMovies::crossDomainData_data()
+{
+    QTest::addColumn<bool>("local");       // the game's movie, or a web page's
+    QTest::addColumn<QByteArray>("policy"); // the other site's /crossdomain.xml ("": none)
+    QTest::addColumn<bool>("answered");
+    auto policy = [](const char *domain, const char *meta = "all") {
+        return QByteArray("<?xml version=\"1.0\"?><cross-domain-policy><site-control permitted-cross-domain-policies=\"")
+            + meta + "\"/><allow-access-from domain=\"" + domain + "\"/></cross-domain-policy>";
+    };
+    QTest::newRow("game movie, no policy") << true << QByteArray() << true;
+    QTest::newRow("web movie, no policy") << false << QByteArray() << false;
+    QTest::newRow("web movie, policy grants its site") << false << policy("127.0.0.1") << true;
+    QTest::newRow("web movie, policy grants every site") << false << policy("*") << true;
+    QTest::newRow("web movie, policy grants others") << false << policy("*.example.org") << false;
+    QTest::newRow("web movie, policy files forbidden") << false << policy("*", "none") << false;
+}
+
+// A web page's movie reads and posts to another server only where that
+// server's policy file grants the page's site; the game's movies always.
+void TestMovies::crossDomainData()
+{
+    QFETCH(bool, local);
+    QFETCH(QByteArray, policy);
+    QFETCH(bool, answered);
+    const QString policyFile = TestEnv::root() + "/other/crossdomain.xml";
+    QFile::remove(policyFile);
+    if (!policy.isEmpty())
+        TestEnv::writeFile(policyFile, policy);
+    server->clearAccessLog();
+    const QByteArray movie = MovieFiles::variables(other->rootUrl(), server->rootUrl());
+    if (local) {
+        TestEnv::writeFile("content/variables.swf", movie);
+        game->load(content("variables.swf"));
+    } else {
+        TestEnv::writeFile(TestEnv::root() + "/site/movies/variables.swf", movie);
+        window->openInNewTab(server->rootUrl() + "movies/variables.swf");
+    }
+    const QString ok = answered ? "true" : "false";
+    QTRY_VERIFY_WITH_TIMEOUT(server->queriesOf("/report").size() == 2, 20000);
+    QStringList told = server->queriesOf("/report");
+    told.sort();
+    QCOMPARE(told, QStringList({"load-" + ok, "post-" + ok}));
 }
 
 TARVEN_TEST_MAIN(TestMovies)

@@ -18,6 +18,21 @@ QByteArray battle(const QString &root);
 // Keeps a count in its saved data (the local shared object "tvsave"): reads
 // it, stores it plus one, and tells what it read by a link to "<root>saved?<n>".
 QByteArray saver(const QString &root);
+// Opens an XMLSocket to host:port and sends the message once connected;
+// tells each event by a request of its own to "<root>report?<event>"
+// ("connect-true", "connect-false", "data-<text>", "close", escaped).
+QByteArray socket(const QString &host, int port, const QString &message, const QString &root);
+// Calls fscommand(command, args) on its first frame.
+QByteArray fsCommand(const QString &command, const QString &args);
+// Loads the movie at the URL into level 1 (loadMovieNum).
+QByteArray loadsMovie(const QString &url);
+// Tells its own URL by a request to "<root>report?url-<_url>".
+QByteArray ownUrl(const QString &root);
+// Loads "<dataRoot>data.txt" with LoadVars and posts x=1 with sendAndLoad
+// to "<dataRoot>echo"; reports "load-<ok>" and "post-<ok>" to "<root>report".
+QByteArray variables(const QString &dataRoot, const QString &root);
+// A button over the whole stage: Stage.displayState = "fullScreen".
+QByteArray fullScreen(const QColor &background);
 // Plays a tone, over and over.
 QByteArray tone();
 }

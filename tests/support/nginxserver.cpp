@@ -8,6 +8,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QUrl>
 
 NginxServer::NginxServer(const QString &documentRoot, const QString &extraServerConfig)
     : m_root(QFileInfo(documentRoot).absoluteFilePath())
@@ -114,6 +115,17 @@ QStringList NginxServer::requestedPaths() const
             paths << QString::fromLatin1(request.at(1));
     }
     return paths;
+}
+
+QStringList NginxServer::queriesOf(const QString &path) const
+{
+    QStringList queries;
+    const QString start = path + QLatin1Char('?');
+    for (const QString &requested : requestedPaths()) {
+        if (requested.startsWith(start))
+            queries << QUrl::fromPercentEncoding(requested.mid(start.size()).toUtf8());
+    }
+    return queries;
 }
 
 void NginxServer::clearAccessLog()

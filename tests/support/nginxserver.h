@@ -18,6 +18,9 @@ public:
     QString rootUrl() const; // "http://127.0.0.1:<port>/"
     QByteArray accessLog() const;
     QStringList requestedPaths() const; // paths of the requests seen so far, in order
+    // The queries of the requests for a path, decoded, in order: what the
+    // tests' movies report ("/report?connect-true").
+    QStringList queriesOf(const QString &path) const;
     void clearAccessLog();
 
     static int freePort();

@@ -33,8 +33,13 @@ QString WebTest::awaitJs(QWebEngineView *view, const QString &promise, int timeo
     QElapsedTimer timer;
     timer.start();
     QVariant result;
-    while (!(result = runJs(view, QStringLiteral("window.__testResult"))).isValid() && timer.elapsed() < timeoutMs)
-        QTest::qWait(20);
+    // Waited for in an event loop, not qWait(): that sleeps between its rounds,
+    // and what the page talks to may be in this thread (the socket bridge).
+    while (!(result = runJs(view, QStringLiteral("window.__testResult"))).isValid() && timer.elapsed() < timeoutMs) {
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     return result.toString();
 }
 

@@ -129,6 +129,7 @@ AvmCode &AvmCode::pop() { return action(0x17); }
 AvmCode &AvmCode::add() { return action(0x47); }
 AvmCode &AvmCode::equals() { return action(0x49); }
 AvmCode &AvmCode::logicalNot() { return action(0x12); }
+AvmCode &AvmCode::newObject() { return action(0x40); }
 AvmCode &AvmCode::play() { return action(0x06); }
 AvmCode &AvmCode::stop() { return action(0x07); }
 
@@ -184,7 +185,26 @@ AvmCode &AvmCode::branch(quint8 code, const QString &label)
 AvmCode &AvmCode::jumpIf(const QString &label) { return branch(0x9D, label); }
 AvmCode &AvmCode::jump(const QString &label) { return branch(0x99, label); }
 
+AvmCode &AvmCode::defineFunction(const QString &name, const QStringList &parameters, const AvmCode &body)
+{
+    const QByteArray code = body.body();
+    QByteArray p;
+    text(p, name);
+    u16(p, int(parameters.size()));
+    for (const QString &parameter : parameters)
+        text(p, parameter);
+    u16(p, int(code.size())); // the body follows the action
+    action(0x9B, p);
+    m_code.append(code);
+    return *this;
+}
+
 QByteArray AvmCode::bytes() const
+{
+    return body() + '\0';
+}
+
+QByteArray AvmCode::body() const
 {
     QByteArray code = m_code;
     for (const auto &[at, name] : m_branches) {
@@ -197,7 +217,6 @@ QByteArray AvmCode::bytes() const
             code[at + 1] = char((offset >> 8) & 0xFF);
         }
     }
-    code.append('\0');
     return code;
 }
 

@@ -7,6 +7,7 @@
 #include <QPolygon>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 // Byte code for the Flash Player's first script machine (ActionScript 1 and 2),
 // as frames and buttons carry it. Each call appends one action; labels and
@@ -34,12 +35,18 @@ public:
     AvmCode &gotoFrame(int frame);       // counted from 0
     AvmCode &play();
     AvmCode &stop();
+    AvmCode &newObject();                // args..., count, class name -> object
+    // A function (name empty: pushed as a value, for handlers) whose
+    // parameters are local variables of its body.
+    AvmCode &defineFunction(const QString &name, const QStringList &parameters, const AvmCode &body);
     AvmCode &label(const QString &name);
     AvmCode &jumpIf(const QString &label); // condition ->
     AvmCode &jump(const QString &label);
 
     // The code with its jumps resolved and the closing end action.
     QByteArray bytes() const;
+    // Without the end action: code that goes inside other code.
+    QByteArray body() const;
 
 private:
     AvmCode &action(quint8 code, const QByteArray &payload = QByteArray());

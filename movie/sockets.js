@@ -1,0 +1,12 @@
+// Injected into every page before its own scripts run, when the game has
+// socket servers: the proxies Ruffle is given for them (each with the page's
+// secret for that server), and the browser's own WebSocket, which Ruffle uses
+// for them (the client serves Ruffle so) whatever the page later puts in
+// window.WebSocket: pages replace it, WebSocket emulations do.
+(function () {
+    'use strict';
+    if (Object.getOwnPropertyDescriptor(window, '__tarvenholmSockets'))
+        return;
+    Object.defineProperty(window, '__tarvenholmSockets', {value: Object.freeze(%PROXIES%)});
+    Object.defineProperty(window, '%WEBSOCKET%', {value: window.WebSocket});
+})();

@@ -1,0 +1,253 @@
+// Movies' socket connections through the client's bridge, against socket
+// servers of the test's own on 127.0.0.1 (an echo server that also answers
+// policy requests, and a master policy server): what a movie of the content
+// folder and one of a web page may reach, and that nobody else gets through.
+#include "app/appconfig.h"
+#include "movie/socketbridge.h"
+#include "moviefiles.h"
+#include "nginxserver.h"
+#include "socketserver.h"
+#include "testenv.h"
+#include "web/mywebpage.h"
+#include "web/mywebview.h"
+#include "webtest.h"
+#include "window/mainwindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWebSocket>
+
+class TestSockets : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+    void bridgeCarriesBytes();
+    void bridgeRefuses_data();
+    void bridgeRefuses();
+    void movieSockets_data();
+    void movieSockets();
+
+private:
+    QUrl content(const QString &name) const { return QUrl::fromLocalFile(TestEnv::root() + "/work/content/" + name); }
+    QStringList reports() const;
+
+    NginxServer *web = nullptr;
+    SocketServer *echo = nullptr;
+    SocketServer *master = nullptr;
+    MainWindow *window = nullptr;
+};
+
+void TestSockets::initTestCase()
+{
+    echo = new SocketServer;
+    master = new SocketServer(false);
+    AppConfig::instance()->sockets = {SocketEndpoint{"127.0.0.1", quint16(echo->serverPort())}};
+    QVERIFY(SocketBridge::shared());
+    SocketBridge::shared()->setMasterPolicyPort(master->serverPort());
+    const QString site = TestEnv::root() + "/site";
+    QDir().mkpath(site);
+    web = new NginxServer(site, "location = /report { return 200 \"ok=1\"; }\n");
+    QVERIFY(web->start());
+    TestEnv::writeFile("content/page.html", "<html><head><title>Page</title></head></html>");
+}
+
+void TestSockets::cleanupTestCase()
+{
+    delete web;
+    delete echo;
+    delete master;
+}
+
+void TestSockets::init()
+{
+    window = new MainWindow;
+    window->resize(820, 700);
+    window->show();
+    echo->setPolicy(QByteArray());
+    master->setPolicy(QByteArray());
+    echo->setCloseAfter(-1);
+    web->clearAccessLog();
+}
+
+void TestSockets::cleanup()
+{
+    delete window;
+    window = nullptr;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// What the movies told, in order: "connect-true", "data-...".
+QStringList TestSockets::reports() const
+{
+    return web->queriesOf("/report");
+}
+
+static QString proxyUrl(QWebEnginePage *page)
+{
+    const QList<SocketBridge::Proxy> proxies = SocketBridge::shared()->proxiesFor(page);
+    return proxies.isEmpty() ? QString() : proxies.first().url;
+}
+
+// Every byte value, both ways, unchanged; each side's end ends the other.
+void TestSockets::bridgeCarriesBytes()
+{
+    auto *view = new MyWebView;
+    QVERIFY(WebTest::load(view, content("page.html")));
+    QCOMPARE(SocketBridge::shared()->address(), QHostAddress(QHostAddress::LocalHost));
+    QByteArray bytes;
+    for (int i = 0; i < 256; ++i)
+        bytes.append(char(i));
+    QWebSocket socket("null");
+    QByteArray back;
+    connect(&socket, &QWebSocket::binaryMessageReceived, &socket, [&](const QByteArray &data) { back += data; });
+    const int before = echo->connections();
+    socket.open(QUrl(proxyUrl(view->page())));
+    QTRY_COMPARE(socket.state(), QAbstractSocket::ConnectedState);
+    socket.sendBinaryMessage(bytes);
+    socket.sendBinaryMessage(bytes);
+    QTRY_COMPARE(back, bytes + bytes);
+    QCOMPARE(echo->connections(), before + 1);
+    QTRY_COMPARE(echo->openConnections(), 1);
+    socket.close();
+    QTRY_COMPARE(echo->openConnections(), 0);
+    // The server ending the connection ends the page's.
+    echo->setCloseAfter(3);
+    QWebSocket again("null");
+    again.open(QUrl(proxyUrl(view->page())));
+    QTRY_COMPARE(again.state(), QAbstractSocket::ConnectedState);
+    again.sendBinaryMessage("end");
+    QTRY_COMPARE(again.state(), QAbstractSocket::UnconnectedState);
+    // A message larger than the bridge takes ends its connection, and none of it goes on.
+    echo->setCloseAfter(-1);
+    const QByteArray received = echo->received();
+    QWebSocket large("null");
+    large.open(QUrl(proxyUrl(view->page())));
+    QTRY_COMPARE(large.state(), QAbstractSocket::ConnectedState);
+    large.sendBinaryMessage(QByteArray(2 << 20, 'x'));
+    QTRY_COMPARE(large.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(echo->received(), received);
+    delete view;
+}
+
+void TestSockets::bridgeRefuses_data()
+{
+    QTest::addColumn<QString>("page");    // "local" or "web"
+    QTest::addColumn<QString>("secret");  // "right", "wrong", "gone" (the page closed)
+    QTest::addColumn<QString>("origin");
+    QTest::addColumn<QString>("log");     // the refusal's reason, after "Socket refused: "
+    QTest::newRow("another secret") << "local" << "wrong" << "null" << "unknown secret";
+    QTest::newRow("page closed") << "local" << "gone" << "null" << "unknown secret"; // its secrets go with it
+    QTest::newRow("web page posing as local") << "web" << "right" << "null"
+                                              << "@ENDPOINT@ for a frame without origin in @PAGE@";
+    QTest::newRow("web origin without policy") << "local" << "right" << "http://127.0.0.1"
+                                               << "@ENDPOINT@ for 127.0.0.1: no socket policy from 127.0.0.1 (ports @MASTER@ and @PORT@)";
+    QTest::newRow("other scheme") << "local" << "right" << "chrome-extension://abc" << "@ENDPOINT@ for the origin chrome-extension://abc";
+}
+
+// Nothing is opened toward the server for a connection the bridge refuses.
+void TestSockets::bridgeRefuses()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, secret);
+    QFETCH(QString, origin);
+    QFETCH(QString, log);
+    auto *view = new MyWebView;
+    const QUrl address = page == "local" ? content("page.html") : QUrl(web->rootUrl() + "page.html");
+    TestEnv::writeFile(TestEnv::root() + "/site/page.html", "<html><head><title>Web</title></head></html>");
+    QVERIFY(WebTest::load(view, address));
+    QString url = proxyUrl(view->page());
+    if (secret == "wrong")
+        url = SocketBridge::shared()->urlPrefix() + QString(64, 'a');
+    if (secret == "gone")
+        delete view;
+    const SocketEndpoint endpoint = AppConfig::instance()->sockets.first();
+    log.replace("@ENDPOINT@", endpoint.text()).replace("@PAGE@", address.toString())
+        .replace("@MASTER@", QString::number(master->serverPort())).replace("@PORT@", QString::number(endpoint.port));
+    MessageLog messages;
+    const int before = echo->connections();
+    QWebSocket socket(origin);
+    bool failed = false;
+    connect(&socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), &socket, [&] { failed = true; });
+    socket.open(QUrl(url));
+    QTRY_VERIFY(failed);
+    QVERIFY(socket.state() != QAbstractSocket::ConnectedState);
+    QTRY_VERIFY2(messages.contains(debugLine("Socket refused: ", log)), qPrintable(messages.lines().join('\n')));
+    QCOMPARE(echo->connections(), before);
+    if (secret != "gone")
+        delete view;
+}
+
+void TestSockets::movieSockets_data()
+{
+    QTest::addColumn<QString>("where");      // "game": the content folder's movie in the game tab; "web": in a web page
+    QTest::addColumn<QByteArray>("master");  // the master port's policy
+    QTest::addColumn<QByteArray>("own");     // the endpoint's own port's policy
+    QTest::addColumn<QString>("script");     // the page's own, before the movie
+    QTest::addColumn<bool>("connects");
+    const QByteArray none;
+    const QByteArray page = SocketServer::grant("127.0.0.1", "*");
+    const QByteArray other = SocketServer::grant("*.example.org", "*");
+    const QString replaced = "window.WebSocket = function () { throw new Error('the page\\'s own'); };";
+    const QString removed = "window.WebSocket = undefined;"; // as pages that want a Flash socket instead do
+    QTest::newRow("game movie") << "game" << none << none << "" << true;
+    QTest::newRow("game movie, WebSocket replaced") << "game" << none << none << replaced << true;
+    QTest::newRow("web movie without policy") << "web" << none << none << "" << false;
+    QTest::newRow("web movie, master grants") << "web" << page << none << "" << true;
+    QTest::newRow("web movie, own port grants") << "web" << none << page << "" << true;
+    QTest::newRow("web movie, WebSocket replaced") << "web" << none << page << replaced << true;
+    QTest::newRow("web movie, WebSocket removed") << "web" << none << page << removed << true;
+    QTest::newRow("web movie, policy for others") << "web" << other << other << "" << false;
+    QTest::newRow("web movie, master forbids the port's") << "web"
+        << QByteArray("<cross-domain-policy><site-control permitted-cross-domain-policies=\"master-only\"/></cross-domain-policy>")
+        << page << "" << false;
+}
+
+void TestSockets::movieSockets()
+{
+    QFETCH(QString, where);
+    QFETCH(QByteArray, master);
+    QFETCH(QByteArray, own);
+    QFETCH(QString, script);
+    QFETCH(bool, connects);
+    this->master->setPolicy(master);
+    echo->setPolicy(own);
+    static int serial = 0;
+    const QString name = QString("socket%1.swf").arg(++serial);
+    // Not ASCII, and the NUL XMLSocket ends each message with: bytes as they are.
+    const QString message = QString::fromUtf8("h\xc3\xa9llo %1").arg(serial);
+    const QByteArray movie = MovieFiles::socket("127.0.0.1", echo->serverPort(), message, web->rootUrl());
+    const QString replacement = script.isEmpty() ? "" : "<script>" + script + "</script>";
+    const QByteArray before = echo->received();
+    auto *view = new MyWebView;
+    window->appendTab(view, "movie");
+    if (where == "game") {
+        TestEnv::writeFile("content/" + name, movie);
+        TestEnv::writeFile("content/" + name + ".html", ("<html><head>" + replacement + "</head><body><embed src=\"" + name
+                                                          + "\" width=\"400\" height=\"300\"></body></html>").toUtf8());
+        view->load(content(name + (script.isEmpty() ? "" : ".html")));
+    } else {
+        const QString site = TestEnv::root() + "/site/";
+        TestEnv::writeFile(site + name, movie);
+        TestEnv::writeFile(site + name + ".html", ("<html><head>" + replacement + "</head><body><embed src=\"" + name
+                                                   + "\" width=\"400\" height=\"300\"></body></html>").toUtf8());
+        view->load(QUrl(web->rootUrl() + name + ".html"));
+    }
+    // Ruffle tells a movie it is connected as soon as it has asked for the
+    // WebSocket; a connection the bridge refuses then closes at once.
+    QTRY_VERIFY_WITH_TIMEOUT(reports().contains("connect-true"), 30000);
+    if (connects) {
+        QTRY_VERIFY2(reports().contains("data-" + message), qPrintable(reports().join(' ')));
+        QCOMPARE(echo->received().mid(before.size()), message.toUtf8() + '\0');
+    } else {
+        QTRY_VERIFY2(reports().contains("close"), qPrintable(reports().join(' ')));
+        QCOMPARE(echo->received(), before);
+    }
+    QCOMPARE(reports().count("connect-true"), 1);
+}
+
+TARVEN_TEST_MAIN(TestSockets)
+#include "tst_sockets.moc"
