@@ -5,6 +5,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <memory>
+#include <utility>
+
 namespace {
 // What a policy fetched a minute ago still says.
 constexpr qint64 cacheSeconds = 60;
@@ -37,15 +40,18 @@ void PolicyFiles::socketPolicy(const QString &host, quint16 port, const Found &f
     if (cached(key, found))
         return;
     auto *socket = new QTcpSocket(this);
-    auto *received = new QByteArray;
-    auto done = [this, socket, received, key, found](bool complete) {
-        if (socket->property("done").toBool())
+    // Shared by the socket's handlers, and gone with them.
+    struct State {
+        QByteArray received;
+        bool done = false;
+    };
+    const auto state = std::make_shared<State>();
+    auto finish = [this, socket, state, key, found](bool complete) {
+        if (std::exchange(state->done, true))
             return;
-        socket->setProperty("done", true);
-        const qsizetype nul = received->indexOf('\0');
+        const qsizetype nul = state->received.indexOf('\0');
         const FlashPolicy::Policy policy =
-            complete ? FlashPolicy::parse(nul < 0 ? *received : received->left(nul)) : FlashPolicy::Policy();
-        delete received;
+            complete ? FlashPolicy::parse(state->received.left(nul < 0 ? state->received.size() : nul)) : FlashPolicy::Policy();
         socket->abort();
         socket->deleteLater();
         remember(key, policy);
@@ -53,18 +59,18 @@ void PolicyFiles::socketPolicy(const QString &host, quint16 port, const Found &f
     };
     connect(socket, &QTcpSocket::connected, socket,
             [socket] { socket->write(QByteArrayLiteral("<policy-file-request/>") + '\0'); });
-    connect(socket, &QTcpSocket::readyRead, socket, [socket, received, done] {
-        *received += socket->readAll();
-        if (received->size() > FlashPolicy::maxSize)
-            done(false);
-        else if (received->contains('\0'))
-            done(true);
+    connect(socket, &QTcpSocket::readyRead, socket, [socket, state, finish] {
+        state->received += socket->readAll();
+        if (state->received.size() > FlashPolicy::maxSize)
+            finish(false);
+        else if (state->received.contains('\0'))
+            finish(true);
     });
-    connect(socket, &QTcpSocket::disconnected, socket, [done] { done(true); });
-    connect(socket, &QTcpSocket::errorOccurred, socket, [done](QAbstractSocket::SocketError error) {
-        done(error == QAbstractSocket::RemoteHostClosedError);
+    connect(socket, &QTcpSocket::disconnected, socket, [finish] { finish(true); });
+    connect(socket, &QTcpSocket::errorOccurred, socket, [finish](QAbstractSocket::SocketError error) {
+        finish(error == QAbstractSocket::RemoteHostClosedError);
     });
-    QTimer::singleShot(timeoutMs, socket, [done] { done(false); });
+    QTimer::singleShot(timeoutMs, socket, [finish] { finish(false); });
     socket->connectToHost(host, port);
 }
 
@@ -103,7 +109,7 @@ void PolicyFiles::httpPolicy(const QUrl &origin, const Found &found)
     request.setTransferTimeout(timeoutMs);
     QNetworkReply *reply = manager.get(request);
     reply->setReadBufferSize(FlashPolicy::maxSize);
-    auto *received = new QByteArray;
+    const auto received = std::make_shared<QByteArray>();
     connect(reply, &QNetworkReply::readyRead, reply, [reply, received] {
         *received += reply->readAll();
         if (received->size() > FlashPolicy::maxSize)
@@ -119,7 +125,6 @@ void PolicyFiles::httpPolicy(const QUrl &origin, const Found &found)
         FlashPolicy::Policy policy;
         if (reply->error() == QNetworkReply::NoError && status == 200 && !refused)
             policy = FlashPolicy::parse(*received);
-        delete received;
         remember(key, policy);
         found(policy);
     });
