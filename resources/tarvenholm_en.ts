@@ -199,6 +199,10 @@
         <translation>Downloaded file does not match the signed update: %1</translation>
     </message>
     <message>
+        <source>The answer from %1 is larger than %2 bytes</source>
+        <translation>The answer from %1 is larger than %2 bytes</translation>
+    </message>
+    <message>
         <source>The update is not signed by the game&apos;s publisher: %1</source>
         <translation>The update is not signed by the game&apos;s publisher: %1</translation>
     </message>

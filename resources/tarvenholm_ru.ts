@@ -199,6 +199,10 @@
         <translation>Загруженный файл не совпадает с подписанным обновлением: %1</translation>
     </message>
     <message>
+        <source>The answer from %1 is larger than %2 bytes</source>
+        <translation>Ответ %1 больше %2 байт</translation>
+    </message>
+    <message>
         <source>The update is not signed by the game&apos;s publisher: %1</source>
         <translation>Обновление не подписано издателем игры: %1</translation>
     </message>

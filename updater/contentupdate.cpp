@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTimer>
@@ -27,6 +28,14 @@ QString text(const char *source)
 QString hex8(quint32 crc)
 {
     return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0'));
+}
+
+// What a server sent, as the player is shown it: a readable length at most.
+QString shown(const QString &serverText)
+{
+    if (serverText.size() <= ContentUpdate::maxShownText)
+        return serverText;
+    return serverText.left(ContentUpdate::maxShownText) + QChar(0x2026);
 }
 } // namespace
 
@@ -45,6 +54,9 @@ ContentUpdate::ContentUpdate(QObject *parent)
         else
             fail(text("Could not download file: %1").arg(error));
     });
+    connect(&downloader, &Downloader::tooLarge, this, [this](qint64 limit) {
+        fail(text("The answer from %1 is larger than %2 bytes").arg(shown(currentUrl.toString()), QString::number(limit)));
+    });
     connect(&downloader, &Downloader::downloadDone, this, &ContentUpdate::onDownloadDone);
     connect(&downloader, &Downloader::downloadProgress, this, &ContentUpdate::onDownloadProgress);
     connect(&transfers, &DownloadPool::done, this, &ContentUpdate::onFileDone);
@@ -52,7 +64,7 @@ ContentUpdate::ContentUpdate(QObject *parent)
     connect(&checkWatcher, &QFutureWatcher<CheckResult>::progressValueChanged, this, [this](int done) {
         if (done > 0 && done <= checking.size()) {
             setProgress(done, progressMaximum);
-            setLabel(text("Checking %1").arg(checking.at(done - 1).name));
+            setLabel(text("Checking %1").arg(shown(checking.at(done - 1).name)));
         }
     });
     // Progress comes as often as a window can show it.
@@ -61,6 +73,10 @@ ContentUpdate::ContentUpdate(QObject *parent)
             [this](int, const QString &error) { fail(text("Could not download file: %1").arg(error)); });
     connect(&transfers, &DownloadPool::saveFailed, this,
             [this](int, const QString &error) { fail(text("Could not save file: %1").arg(error)); });
+    // More than a signed file's size, however often it was asked for.
+    connect(&transfers, &DownloadPool::tooLarge, this, [this](int index) {
+        fail(text("Downloaded file does not match the signed update: %1").arg(shown(pending.at(index).name)));
+    });
     connect(&transfers, &DownloadPool::progress, this, [this](int index, qint64 received, qint64 total) {
         // The label follows the transfer that reported last.
         currentUrl = fileUrls.value(index);
@@ -76,8 +92,38 @@ ContentUpdate::~ContentUpdate()
 
 void ContentUpdate::introduce()
 {
-    log(text("Using temporary filename [%1]").arg(WorkFolder::downloadFile()));
+    choosePlace();
+    log(text("Using temporary filename [%1]").arg(workFile));
     log(text("Checking for updates..."));
+}
+
+// The working folder where it can be made; where the game folder cannot hold
+// it (read-only, say), a private folder only to learn whether anything needs
+// installing. One that is a link or someone else's is refused at the start.
+void ContentUpdate::choosePlace()
+{
+    if (place != Place::Undecided)
+        return;
+    workFile = WorkFolder::downloadFile();
+    switch (WorkFolder::prepare()) {
+    case WorkFolder::State::Ready:
+        place = Place::WorkFolder;
+        return;
+    case WorkFolder::State::Foreign:
+        place = Place::Refused;
+        return;
+    case WorkFolder::State::NotMade:
+        break;
+    }
+    // An unpredictable name, made owner-only by QTemporaryDir.
+    privateFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tarvenholm-XXXXXX"));
+    if (privateFolder->isValid()) {
+        place = Place::Private;
+        workFile = privateFolder->filePath(QStringLiteral("tvdown.tmp"));
+    } else {
+        privateFolder.reset();
+        place = Place::Refused;
+    }
 }
 
 void ContentUpdate::setStallTimeout(int ms)
@@ -107,6 +153,7 @@ void ContentUpdate::setProgress(int value, int maximum)
 // client's are never touched.
 void ContentUpdate::removeWorkingFiles()
 {
+    privateFolder.reset();
     if (!locked)
         return;
     QFile::remove(WorkFolder::downloadFile());
@@ -139,18 +186,16 @@ void ContentUpdate::start()
 {
     if (stopped)
         return;
-    switch (WorkFolder::prepare()) {
-    case WorkFolder::State::Ready:
-        break;
-    case WorkFolder::State::NotMade:
-        fail(text("Could not make path [%1]").arg(WorkFolder::path()));
-        return;
-    case WorkFolder::State::Foreign:
-        fail(text("The folder for downloads [%1] is not a folder of this user; remove it to update")
-                 .arg(WorkFolder::path()));
+    choosePlace();
+    if (place == Place::Refused) {
+        const bool foreign = WorkFolder::prepare() == WorkFolder::State::Foreign;
+        fail(foreign ? text("The folder for downloads [%1] is not a folder of this user; remove it to update")
+                           .arg(WorkFolder::path())
+                     : text("Could not make path [%1]").arg(WorkFolder::path()));
         return;
     }
-    if (!updateLock.tryLock(0)) {
+    // A private folder is nobody else's: no lock to share.
+    if (place == Place::WorkFolder && !updateLock.tryLock(0)) {
         const QString lockName = WorkFolder::lockFile();
         if (updateLock.error() != QLockFile::LockFailedError) {
             fail(text("Could not save file: %1").arg(lockName));
@@ -172,17 +217,17 @@ void ContentUpdate::start()
         QTimer::singleShot(500, this, &ContentUpdate::start);
         return;
     }
-    locked = true;
+    locked = place == Place::WorkFolder;
     if (waitingForLock)
         setLabel(QString());
-    startDownload(serverUrl(AppConfig::instance()->updateroot, QStringLiteral("update/stamp.txt")));
+    startDownload(serverUrl(AppConfig::instance()->updateroot, QStringLiteral("update/stamp.txt")), maxStampSize);
 }
 
-void ContentUpdate::startDownload(const QUrl &url)
+void ContentUpdate::startDownload(const QUrl &url, qint64 maxSize)
 {
     currentUrl = url;
-    log(text("Downloading %1").arg(url.toString()));
-    downloader.download(url, WorkFolder::downloadFile());
+    log(text("Downloading %1").arg(shown(url.toString())));
+    downloader.download(url, workFile, Downloader::Limit{maxSize, false});
     qDebug() << "Downloading " << url;
 }
 
@@ -192,9 +237,9 @@ void ContentUpdate::onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
     if (bytesTotal > 0) {
         // All values in one step: a "%1" inside the URL must stay text.
         setLabel(text("Downloading %1 (%2Kb/%3Kb)")
-                     .arg(currentUrl.toString(), QString::number(bytesReceived / 1024), QString::number(bytesTotal / 1024)));
+                     .arg(shown(currentUrl.toString()), QString::number(bytesReceived / 1024), QString::number(bytesTotal / 1024)));
     } else {
-        setLabel(text("Downloading %1 (%2Kb)").arg(currentUrl.toString(), QString::number(bytesReceived / 1024)));
+        setLabel(text("Downloading %1 (%2Kb)").arg(shown(currentUrl.toString()), QString::number(bytesReceived / 1024)));
     }
 }
 
@@ -221,7 +266,7 @@ void ContentUpdate::onDownloadDone()
 
 bool ContentUpdate::readDownloaded(QByteArray *data)
 {
-    QFile file(WorkFolder::downloadFile());
+    QFile file(workFile);
     if (!file.exists()) {
         fail(text("Could not find just downloaded data."));
         return false;
@@ -243,12 +288,16 @@ void ContentUpdate::onStampArrived()
     const QString line = manifestLineText(end < 0 ? data : data.left(end + 1));
     if (!parseStampLine(line, serverStamp)) {
         serverStamp = 0;
-        fail(text("Invalid server response [%1]").arg(line));
+        fail(text("Invalid server response [%1]").arg(shown(line)));
         return;
     }
     const qint64 localStamp = AppConfig::instance()->stamp;
     if (serverStamp <= localStamp) {
         log(text("Timestamp match."));
+        // The unsigned stamp cannot take signed content back: with the
+        // operator's key, the stamp recorded never goes down.
+        if (!AppConfig::instance()->updatekey.isEmpty())
+            serverStamp = localStamp;
         finishUpdate();
         return;
     }
@@ -259,7 +308,8 @@ void ContentUpdate::onStampArrived()
     const bool signedUpdate = !AppConfig::instance()->updatekey.isEmpty();
     phase = signedUpdate ? Phase::Manifest : Phase::List;
     startDownload(serverUrl(AppConfig::instance()->updateroot,
-                            signedUpdate ? QStringLiteral("update/manifest") : QStringLiteral("update/files.txt")));
+                            signedUpdate ? QStringLiteral("update/manifest") : QStringLiteral("update/files.txt")),
+                  maxListSize);
 }
 
 void ContentUpdate::onManifestArrived()
@@ -267,7 +317,7 @@ void ContentUpdate::onManifestArrived()
     if (!readDownloaded(&manifestText))
         return;
     phase = Phase::Signature;
-    startDownload(serverUrl(AppConfig::instance()->updateroot, QStringLiteral("update/manifest.sig")));
+    startDownload(serverUrl(AppConfig::instance()->updateroot, QStringLiteral("update/manifest.sig")), maxSignatureSize);
 }
 
 void ContentUpdate::onSignatureArrived()
@@ -343,6 +393,9 @@ static CheckResult check(const PendingFile &file)
     CheckResult result;
     const ContentFolder::Entry entry = ContentFolder::entry(file.name);
     const QString local = contentPath(file.name);
+    // As a file that cannot be opened always was.
+    if (entry == ContentFolder::Entry::Missing)
+        qDebug() << "Could not open file: " << local;
     if (file.size >= 0) {
         result.current = entry == ContentFolder::Entry::PlainFile && QFileInfo(local).size() == file.size
             && Signing::fileSha256(local) == file.sha256;
@@ -375,13 +428,18 @@ void ContentUpdate::onChecked()
         if (file.size < 0)
             qDebug() << file.name << hex8(file.crc) << hex8(results.at(i).crc);
         pending << file;
-        log(text("Found file to download: %1").arg(file.name));
+        log(text("Found file to download: %1").arg(shown(file.name)));
     }
     if (!checking.isEmpty())
-        setLabel(text("Checking %1").arg(checking.last().name));
+        setLabel(text("Checking %1").arg(shown(checking.last().name)));
     checking.clear();
     // The progress counts the files installed.
     setProgress(0, int(pending.size()) + 1);
+    // Only an update that installs files needs the working folder.
+    if (!pending.isEmpty() && place != Place::WorkFolder) {
+        fail(text("Could not make path [%1]").arg(WorkFolder::path()));
+        return;
+    }
     downloadNextFile();
 }
 
@@ -393,11 +451,11 @@ void ContentUpdate::onFileDone(int index)
     if (file.size >= 0) {
         // Whatever ignorecrc says: only the signed bytes are installed.
         if (QFileInfo(downloaded).size() != file.size || Signing::fileSha256(downloaded) != file.sha256) {
-            fail(text("Downloaded file does not match the signed update: %1").arg(file.name));
+            fail(text("Downloaded file does not match the signed update: %1").arg(shown(file.name)));
             return;
         }
     } else if (!AppConfig::instance()->ignorecrc && fileCrc32(downloaded) != file.crc) {
-        fail(text("Error in downloaded file (crc): %1").arg(file.line));
+        fail(text("Error in downloaded file (crc): %1").arg(shown(file.line)));
         return;
     }
     QString where;
@@ -429,8 +487,8 @@ void ContentUpdate::downloadNextFile()
         const int index = nextPending++;
         const QUrl url = serverUrl(AppConfig::instance()->updateroot, pending.at(index).name);
         fileUrls.insert(index, url);
-        log(text("Downloading %1").arg(url.toString()));
-        transfers.start(index, url);
+        log(text("Downloading %1").arg(shown(url.toString())));
+        transfers.start(index, url, pending.at(index).size);
         qDebug() << "Downloading " << url;
     }
     if (!stopped && transfers.isIdle() && nextPending == pending.size()) {

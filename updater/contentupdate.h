@@ -7,9 +7,12 @@
 #include <QFutureWatcher>
 #include <QHash>
 #include <QLockFile>
+#include <QTemporaryDir>
 #include <QObject>
 #include <QStringList>
 #include <QUrl>
+
+#include <memory>
 
 // A file the update lists: by files.txt (name, CRC-32) or by the signed
 // manifest (name, size, SHA-256).
@@ -48,6 +51,15 @@ public:
     void introduce();
     void setStallTimeout(int ms);
 
+    // The most a server's answer may hold: far more than any real deployment
+    // needs (a list line per file is some 60 bytes: a million files fit), and
+    // little enough to keep in memory.
+    static constexpr qint64 maxStampSize = 4 << 10;
+    static constexpr qint64 maxListSize = 64 << 20;
+    static constexpr qint64 maxSignatureSize = 512;
+    // Server text shown to the player is cut to this many characters.
+    static constexpr int maxShownText = 120;
+
 public slots:
     void start();
     // Stops every transfer at once; nothing more is installed.
@@ -64,7 +76,8 @@ private:
     void setLabel(const QString &text);
     void setProgress(int value, int maximum);
     void fail(const QString &message);
-    void startDownload(const QUrl &url);
+    void choosePlace();
+    void startDownload(const QUrl &url, qint64 maxSize);
     void onDownloadDone();
     void onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal);
     bool readDownloaded(QByteArray *data);
@@ -80,6 +93,12 @@ private:
     void removeWorkingFiles();
 
     Downloader downloader;
+    // Where the lists are fetched: the working folder, or, where the game
+    // folder cannot hold one, a private temporary folder of this user's
+    // (enough to learn that nothing needs installing).
+    enum class Place { Undecided, WorkFolder, Private, Refused } place = Place::Undecided;
+    std::unique_ptr<QTemporaryDir> privateFolder;
+    QString workFile;
     // Held while this update runs: two clients of one game folder share its
     // working files. Only the holder ever makes, reads or removes them.
     QLockFile updateLock;
@@ -96,7 +115,7 @@ private:
     enum class Phase { Stamp, List, Manifest, Signature, Files } phase = Phase::Stamp;
     QByteArray manifestText;
     qint64 serverStamp = 0;
-    int progressMaximum = 1;
+    int progressMaximum = 100; // the bar's own until the list is known
     // The check runs on the machine's cores, the window stays responsive.
     QList<struct PendingFile> checking;
     QFutureWatcher<struct CheckResult> checkWatcher;

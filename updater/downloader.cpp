@@ -37,8 +37,9 @@ bool Downloader::openTarget(const QString &fileName)
     return file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered);
 }
 
-void Downloader::download(const QUrl &url, const QString &fileName)
+void Downloader::download(const QUrl &url, const QString &fileName, Limit limit)
 {
+    this->limit = limit;
     qDebug() << "download" << url;
     if (file.isOpen())
         file.close();
@@ -57,6 +58,7 @@ void Downloader::download(const QUrl &url, const QString &fileName)
     takesRanges = false;
     retriesLeft = retries;
     stalled = false;
+    oversized = false;
     sendRequest();
 }
 
@@ -92,10 +94,12 @@ void Downloader::sendRequest()
     // large body in memory.
     reply->setReadBufferSize(readBufferSize);
     connect(reply, &QNetworkReply::errorOccurred, this, &Downloader::downloadError);
-    // A range answer is looked at before its body is written; the first
-    // answer only when it breaks (most never do).
-    if (offset > 0)
+    // A range answer is looked at before its body is written, and any answer
+    // when its size is limited; the first answer otherwise only when it
+    // breaks (most never do).
+    if (offset > 0 || limit.bytes >= 0)
         connect(reply, &QNetworkReply::metaDataChanged, this, &Downloader::onHeaders);
+    oversized = false;
     connect(reply, &QNetworkReply::readyRead, this, &Downloader::saveFile);
     connect(reply, &QNetworkReply::downloadProgress, this, &Downloader::progress);
     stalled = false;
@@ -164,9 +168,28 @@ bool Downloader::startOver()
     return false;
 }
 
+// Stops the transfer at once when it would pass the limit.
+bool Downloader::exceedsLimit(qint64 bytes)
+{
+    if (limit.bytes < 0 || bytes <= limit.bytes)
+        return false;
+    qDebug() << "download larger than allowed: " << url << bytes << ">" << limit.bytes;
+    oversized = true;
+    reply->abort();
+    return true;
+}
+
 void Downloader::onHeaders()
 {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // What the answer says it will send is looked at before any of it is written.
+    if (status == 206 || status == 200) {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && exceedsLimit((status == 206 ? offset : 0) + length.toLongLong()))
+            return;
+    }
+    if (offset == 0)
+        return;
     if (status == 206) {
         if (takeRange(reply))
             return;
@@ -205,7 +228,7 @@ void Downloader::saveFile()
 {
     sinceData.start();
     const QByteArray data = reply->readAll();
-    if (!writeError.isEmpty())
+    if (!writeError.isEmpty() || oversized || exceedsLimit(file.pos() + data.size()))
         return;
     // A write may take only part of the block; the next one then tells why.
     for (qint64 written = 0; written < data.size();) {
@@ -283,18 +306,20 @@ void Downloader::replyFinished(QNetworkReply *finished)
     const bool succeeded = finished->error() == QNetworkReply::NoError && refusal(finished).isEmpty();
     const qint64 expected = succeeded ? expectedSize(finished) : -1;
     cutShort = expected >= 0 && written != expected;
-    const bool broken = stalled || cutShort || isBreak(finished->error());
+    // An answer larger than the limit is broken only where a known size was passed.
+    const bool broken = oversized ? limit.broken : stalled || cutShort || isBreak(finished->error());
     if (writeError.isEmpty() && broken && retriesLeft > 0) {
         --retriesLeft;
         if (offset == 0)
             learnResumption(finished);
         // On from the byte reached where the server takes ranges and named
         // this version of the file; else from the start.
-        const bool resumable = takesRanges && !validator.isEmpty() && written > 0 && (total < 0 || written < total);
+        const bool resumable = !oversized && takesRanges && !validator.isEmpty() && written > 0 && (total < 0 || written < total);
         if (resumable || startOver()) {
             offset = resumable ? written : 0;
             qDebug() << "download broken, trying again from " << offset << ": "
-                     << (stalled ? QStringLiteral("stalled") : cutShort ? QStringLiteral("cut short") : finished->errorString());
+                     << (oversized ? QStringLiteral("too large") : stalled ? QStringLiteral("stalled")
+                         : cutShort ? QStringLiteral("cut short") : finished->errorString());
             finished->deleteLater();
             reply = nullptr;
             QTimer::singleShot(retryPauseMs, this, &Downloader::sendRequest);
@@ -306,6 +331,9 @@ void Downloader::replyFinished(QNetworkReply *finished)
     if (!writeError.isEmpty()) {
         qDebug() << "save failed: " << writeError;
         emit saveFailed(writeError);
+    } else if (oversized) {
+        qDebug() << "download failed: larger than " << limit.bytes << " bytes";
+        emit tooLarge(limit.bytes);
     } else if (stalled) {
         const QString error = tr("Nothing received for %1 s").arg(stallTimeoutMs / 1000.0);
         qDebug() << "download failed: " << error;

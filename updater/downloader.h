@@ -26,7 +26,17 @@ class Downloader : public QObject
 public:
     Downloader();
 
-    void download(const QUrl &url, const QString &fileName);
+    // How large an answer may be. Past `bytes` (announced or received) the
+    // transfer stops at once and nothing more is written: as a broken
+    // transfer, tried again, when `broken` (a signed file of known size
+    // answered with more), else for good (a list larger than any real one).
+    // Either way the last outcome is tooLarge().
+    struct Limit {
+        qint64 bytes = -1; // -1: none
+        bool broken = false;
+    };
+    void download(const QUrl &url, const QString &fileName, Limit limit);
+    void download(const QUrl &url, const QString &fileName) { download(url, fileName, Limit{-1, false}); }
     // Ends the transfer at once, without a word: its connection is closed now.
     void abort();
 
@@ -44,6 +54,7 @@ signals:
     void downloadDone();
     void downloadFailed(QString errorString);
     void saveFailed(QString errorString);
+    void tooLarge(qint64 limit);
     void downloadProgress(qint64 bytesReceived, qint64 bytesTotal);
 
 private slots:
@@ -61,6 +72,7 @@ private:
     bool takeRange(QNetworkReply *answer);
     qint64 expectedSize(QNetworkReply *answer) const;
     void onStalled();
+    bool exceedsLimit(qint64 bytes);
     static QString refusal(QNetworkReply *reply);
     static bool isBreak(QNetworkReply::NetworkError error);
 
@@ -83,6 +95,8 @@ private:
     bool stalled = false;
     bool cutShort = false; // the last answer ended before its announced length
     bool aborted = false;
+    Limit limit;
+    bool oversized = false; // the last answer was larger than the limit
 };
 
 #endif // DOWNLOADER_H

@@ -44,7 +44,7 @@ DownloadPool::Place *DownloadPool::slotOf(int key)
     return nullptr;
 }
 
-void DownloadPool::start(int key, const QUrl &url)
+void DownloadPool::start(int key, const QUrl &url, qint64 exactSize)
 {
     Place *slot = slotOf(-1);
     if (!slot)
@@ -60,10 +60,12 @@ void DownloadPool::start(int key, const QUrl &url)
                 [this, self](const QString &error) { emit failed(self->key, error); });
         connect(self->downloader.get(), &Downloader::saveFailed, this,
                 [this, self](const QString &error) { emit saveFailed(self->key, error); });
+        connect(self->downloader.get(), &Downloader::tooLarge, this, [this, self] { emit tooLarge(self->key); });
         connect(self->downloader.get(), &Downloader::downloadProgress, this,
                 [this, self](qint64 received, qint64 total) { emit progress(self->key, received, total); });
     }
-    slot->downloader->download(url, slot->file);
+    // A file of known size answered with more is a broken answer.
+    slot->downloader->download(url, slot->file, Downloader::Limit{exactSize, true});
 }
 
 QString DownloadPool::fileOf(int key) const

@@ -1,13 +1,13 @@
 #ifndef DOWNLOADPOOL_H
 #define DOWNLOADPOOL_H
 
+#include "updater/downloader.h"
+
 #include <QObject>
 #include <QUrl>
 
 #include <memory>
 #include <vector>
-
-class Downloader;
 
 // Up to a fixed number of downloads side by side (six, the usual limit per
 // server), each through a Downloader and a temporary file of its own: the base
@@ -23,7 +23,7 @@ public:
 
     bool hasRoom() const;
     bool isIdle() const;
-    void start(int key, const QUrl &url);
+    void start(int key, const QUrl &url, qint64 exactSize = -1);
     // The temporary file a download of this key writes.
     QString fileOf(int key) const;
     // Frees the download's place and removes its file.
@@ -38,6 +38,8 @@ signals:
     void done(int key);
     void failed(int key, QString errorString);
     void saveFailed(int key, QString errorString);
+    // The answer was larger than the size the file must have.
+    void tooLarge(int key);
     void progress(int key, qint64 bytesReceived, qint64 bytesTotal);
 
 private:

@@ -136,6 +136,31 @@ void FaultServer::respond(QTcpSocket *socket, const QByteArray &request)
         return;
     }
 
+    if (answer.fault == Huge || answer.fault == HugeUnannounced) {
+        socket->write(answer.fault == Huge ? status + "Content-Length: 1073741824\r\n\r\n"
+                                           : "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n");
+        // The body's bytes again and again, as fast as the client takes them.
+        const QByteArray block = answer.body.isEmpty() ? QByteArray(1 << 16, '0') : answer.body.repeated(qMax(1, int((1 << 16) / answer.body.size())));
+        auto more = [this, socket, block] {
+            while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < (1 << 20)
+                   && m_hugeSent < (qint64(1) << 30)) {
+                socket->write(block);
+                m_hugeSent += block.size();
+            }
+        };
+        connect(socket, &QTcpSocket::bytesWritten, socket, more);
+        more();
+        done();
+        return;
+    }
+    if (answer.fault == Trickle) {
+        socket->write(status + "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n\r\n");
+        const qsizetype piece = (answer.body.size() + 9) / 10;
+        for (int i = 0; i < 10; ++i)
+            QTimer::singleShot(300 * (i + 1), socket, [socket, part = answer.body.mid(i * piece, piece)] { socket->write(part); });
+        done();
+        return;
+    }
     if (answer.fault == StallUnannounced)
         socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n");
     else

@@ -18,7 +18,10 @@ class FaultServer : public QTcpServer
 {
     Q_OBJECT
 public:
-    enum Fault { None, CutShort, Reset, Stall, Pause, StallUnannounced };
+    // Trickle: the whole body in ten pieces over three seconds. Huge: an
+    // announced gigabyte, and data until the client goes; HugeUnannounced:
+    // the same without Content-Length.
+    enum Fault { None, CutShort, Reset, Stall, Pause, StallUnannounced, Trickle, Huge, HugeUnannounced };
     // What a path broken once does with a range request afterwards.
     enum Ranges {
         NoRanges,      // says nothing of ranges; answers the whole file
@@ -49,6 +52,8 @@ public:
     int mostAtOnce() const { return m_mostAtOnce; }
     // Answers held in a stall whose connection the client has not closed.
     int openStalls() const { return m_openStalls; }
+    // Bytes of huge answers sent before their clients went.
+    qint64 hugeBytesSent() const { return m_hugeSent; }
 
 protected:
     void incomingConnection(qintptr handle) override;
@@ -74,6 +79,7 @@ private:
     int m_atOnce = 0;
     int m_mostAtOnce = 0;
     int m_openStalls = 0;
+    qint64 m_hugeSent = 0;
     QList<QByteArray> m_paths;
     QList<QByteArray> m_ranges;
 };

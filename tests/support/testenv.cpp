@@ -92,6 +92,12 @@ QString TestEnv::writeFile(const QString &path, const QByteArray &data)
     return info.absoluteFilePath();
 }
 
+bool TestEnv::writeFileIfPossible(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
 QByteArray TestEnv::readFile(const QString &path)
 {
     QFile file(path);

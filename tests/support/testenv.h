@@ -23,6 +23,7 @@ QString root();                      // the test's temporary folder (also HOME's
 QString home();
 QString writeFile(const QString &path, const QByteArray &data);
 QByteArray readFile(const QString &path);
+bool writeFileIfPossible(const QString &path, const QByteArray &data); // false where it cannot be written
 QString freshDir(const QString &name); // an empty folder below root(), made the working folder
 QString binaryDir();                 // the build folder (for the client and tools)
 }

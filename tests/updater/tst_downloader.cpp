@@ -26,8 +26,8 @@ private slots:
     void stallEndsWithTheDownloader();
 
 private:
-    struct Outcome { int done, failed, saveFailed; QString error; };
-    Outcome fetch(Downloader &downloader, const QUrl &url, const QString &target);
+    struct Outcome { int done, failed, saveFailed, tooLarge; QString error; };
+    Outcome fetch(Downloader &downloader, const QUrl &url, const QString &target, Downloader::Limit limit = {-1, false});
 
     NginxServer *server = nullptr;
     QString docroot;
@@ -57,21 +57,23 @@ void TestDownloader::cleanupTestCase()
     delete server;
 }
 
-TestDownloader::Outcome TestDownloader::fetch(Downloader &downloader, const QUrl &url, const QString &target)
+TestDownloader::Outcome TestDownloader::fetch(Downloader &downloader, const QUrl &url, const QString &target,
+                                              Downloader::Limit limit)
 {
     QSignalSpy done(&downloader, &Downloader::downloadDone);
     QSignalSpy failed(&downloader, &Downloader::downloadFailed);
     QSignalSpy saveFailed(&downloader, &Downloader::saveFailed);
-    downloader.download(url, target);
+    QSignalSpy tooLarge(&downloader, &Downloader::tooLarge);
+    downloader.download(url, target, limit);
     if (saveFailed.isEmpty())
-        (void)QTest::qWaitFor([&] { return done.size() + failed.size() + saveFailed.size() > 0; }, 10000);
+        (void)QTest::qWaitFor([&] { return done.size() + failed.size() + saveFailed.size() + tooLarge.size() > 0; }, 15000);
     QTest::qWait(50); // nothing else may follow
     QString error;
     if (!failed.isEmpty())
         error = failed.first().first().toString();
     if (!saveFailed.isEmpty())
         error = saveFailed.first().first().toString();
-    return {int(done.size()), int(failed.size()), int(saveFailed.size()), error};
+    return {int(done.size()), int(failed.size()), int(saveFailed.size()), int(tooLarge.size()), error};
 }
 
 void TestDownloader::outcomes_data()
@@ -195,19 +197,42 @@ void TestDownloader::writeFailureStopsTheTransfer()
 void TestDownloader::faults_data()
 {
     QTest::addColumn<int>("fault");
-    QTest::newRow("cut short") << int(FaultServer::CutShort);
-    QTest::newRow("reset") << int(FaultServer::Reset);
+    QTest::addColumn<qint64>("limit");    // the most the answer may hold; -1: no limit
+    QTest::addColumn<bool>("broken");     // more than that is a broken answer, tried again
+    QTest::addColumn<QString>("outcome"); // "done", "failed", "too large"
+    QTest::addColumn<int>("requests");
+    const int tries = 1 + Downloader::retries;
+    QTest::newRow("cut short") << int(FaultServer::CutShort) << qint64(-1) << false << "failed" << tries;
+    QTest::newRow("reset") << int(FaultServer::Reset) << qint64(-1) << false << "failed" << tries;
+    // Data that keeps coming, longer than the stall timeout in all: no stall.
+    QTest::newRow("flowing slowly") << int(FaultServer::Trickle) << qint64(-1) << false << "done" << 1;
+    QTest::newRow("announced larger than allowed") << int(FaultServer::Huge) << qint64(4096) << false << "too large" << 1;
+    QTest::newRow("sent larger than allowed") << int(FaultServer::HugeUnannounced) << qint64(4096) << false << "too large" << 1;
+    QTest::newRow("announced larger than its size") << int(FaultServer::Huge) << qint64(16) << true << "too large" << tries;
+    QTest::newRow("sent larger than its size") << int(FaultServer::HugeUnannounced) << qint64(16) << true << "too large" << tries;
 }
 
 void TestDownloader::faults()
 {
     QFETCH(int, fault);
-    FaultServer faulty(FaultServer::Fault(fault), QByteArray(200000, 'z'), 70000);
+    QFETCH(qint64, limit);
+    QFETCH(bool, broken);
+    QFETCH(QString, outcome);
+    QFETCH(int, requests);
+    const QByteArray body(200000, 'z');
+    FaultServer faulty(FaultServer::Fault(fault), body, 70000);
     Downloader downloader;
-    const Outcome outcome = fetch(downloader, QUrl(faulty.rootUrl() + "big.bin"), TestEnv::root() + "/cut.bin");
-    QCOMPARE(outcome.done, 0);
-    QCOMPARE(outcome.failed, 1);
-    QVERIFY(!outcome.error.isEmpty());
+    downloader.setStallTimeout(1000);
+    const QString target = TestEnv::root() + "/fault.bin";
+    const Outcome got = fetch(downloader, QUrl(faulty.rootUrl() + "big.bin"), target, {limit, broken});
+    QCOMPARE(got.done, outcome == "done" ? 1 : 0);
+    QCOMPARE(got.failed, outcome == "failed" ? 1 : 0);
+    QCOMPARE(got.tooLarge, outcome == "too large" ? 1 : 0);
+    QCOMPARE(faulty.requests(), requests);
+    if (outcome == "done")
+        QCOMPARE(TestEnv::readFile(target), body);
+    if (limit >= 0) // nothing past the limit was ever written
+        QVERIFY2(QFileInfo(target).size() <= limit, qPrintable(QString::number(QFileInfo(target).size())));
 }
 
 void TestDownloader::stallEndsWithTheDownloader()
