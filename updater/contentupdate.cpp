@@ -88,6 +88,8 @@ ContentUpdate::~ContentUpdate()
 {
     cancel();
     checkWatcher.waitForFinished(); // its workers are done with the list
+    for (QFutureWatcher<bool> *watcher : std::as_const(verifying))
+        watcher->waitForFinished();
 }
 
 void ContentUpdate::introduce()
@@ -386,6 +388,14 @@ void ContentUpdate::onFileListArrived()
     checkFiles(listed, int(fileLines.size()) + 1);
 }
 
+// The size and the hash of one open file: what is hashed is what was measured.
+static bool holdsSignedBytes(const QString &path, const PendingFile &file)
+{
+    QFile opened(path);
+    return opened.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && opened.size() == file.size
+        && Signing::sha256Of(&opened) == file.sha256;
+}
+
 // Only a plain file is read: a pipe would hold the check up, and a link is to
 // be replaced, not followed. Anything else is outdated.
 static CheckResult check(const PendingFile &file)
@@ -397,8 +407,7 @@ static CheckResult check(const PendingFile &file)
     if (entry == ContentFolder::Entry::Missing)
         qDebug() << "Could not open file: " << local;
     if (file.size >= 0) {
-        result.current = entry == ContentFolder::Entry::PlainFile && QFileInfo(local).size() == file.size
-            && Signing::fileSha256(local) == file.sha256;
+        result.current = entry == ContentFolder::Entry::PlainFile && holdsSignedBytes(local, file);
     } else {
         result.crc = entry == ContentFolder::Entry::PlainFile ? fileCrc32(local) : 0xFFFFFFFFu;
         result.current = result.crc == file.crc && entry != ContentFolder::Entry::Other;
@@ -443,19 +452,44 @@ void ContentUpdate::onChecked()
     downloadNextFile();
 }
 
-// A content file has arrived in its temporary file: checked and installed.
+// A content file has arrived in its temporary file: checked, then installed.
+// A large one is checked on a worker thread (hashing it would hold the window
+// up); for a small one the trip to the thread would cost more than the check.
 void ContentUpdate::onFileDone(int index)
+{
+    const PendingFile file = pending.at(index);
+    const QString downloaded = transfers.fileOf(index);
+    const bool ignoreCrc = AppConfig::instance()->ignorecrc;
+    const auto intact = [downloaded, file, ignoreCrc] {
+        // Whatever ignorecrc says: only the signed bytes are installed.
+        if (file.size >= 0)
+            return holdsSignedBytes(downloaded, file);
+        return ignoreCrc || fileCrc32(downloaded) == file.crc;
+    };
+    if (QFileInfo(downloaded).size() <= checkInPlaceBytes) {
+        onFileChecked(index, intact());
+        return;
+    }
+    auto *watcher = new QFutureWatcher<bool>(this);
+    connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher, index] {
+        verifying.removeOne(watcher);
+        watcher->deleteLater();
+        if (!stopped)
+            onFileChecked(index, watcher->result());
+    });
+    verifying << watcher;
+    watcher->setFuture(QtConcurrent::run(intact));
+}
+
+void ContentUpdate::onFileChecked(int index, bool intact)
 {
     const PendingFile &file = pending.at(index);
     const QString downloaded = transfers.fileOf(index);
-    if (file.size >= 0) {
-        // Whatever ignorecrc says: only the signed bytes are installed.
-        if (QFileInfo(downloaded).size() != file.size || Signing::fileSha256(downloaded) != file.sha256) {
+    if (!intact) {
+        if (file.size >= 0)
             fail(text("Downloaded file does not match the signed update: %1").arg(shown(file.name)));
-            return;
-        }
-    } else if (!AppConfig::instance()->ignorecrc && fileCrc32(downloaded) != file.crc) {
-        fail(text("Error in downloaded file (crc): %1").arg(shown(file.line)));
+        else
+            fail(text("Error in downloaded file (crc): %1").arg(shown(file.line)));
         return;
     }
     QString where;

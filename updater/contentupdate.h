@@ -88,6 +88,7 @@ private:
     void checkFiles(const QList<struct PendingFile> &listed, int progressSteps);
     void onChecked();
     void onFileDone(int index);
+    void onFileChecked(int index, bool intact);
     void downloadNextFile();
     void finishUpdate();
     void removeWorkingFiles();
@@ -119,6 +120,9 @@ private:
     // The check runs on the machine's cores, the window stays responsive.
     QList<struct PendingFile> checking;
     QFutureWatcher<struct CheckResult> checkWatcher;
+    // Finished downloads being checked; files up to this size are checked at once.
+    static constexpr qint64 checkInPlaceBytes = 1 << 20;
+    QList<QFutureWatcher<bool> *> verifying;
 };
 
 #endif // CONTENTUPDATE_H

@@ -22,6 +22,8 @@ Downloader::Downloader()
 
 // A link at the target's name, or a file another user put there, is removed,
 // never followed or written into, and the file created anew, exclusively.
+// An earlier file of ours is opened as it is: emptying it (which can take
+// the file system a while) waits until the request is on its way.
 bool Downloader::openTarget(const QString &fileName)
 {
     file.setFileName(fileName);
@@ -33,7 +35,7 @@ bool Downloader::openTarget(const QString &fileName)
     if (foreign && !file.remove())
         return false;
     if (!foreign && info.exists())
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+        return file.open(QIODevice::ReadWrite | QIODevice::Unbuffered);
     return file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered);
 }
 
@@ -60,6 +62,8 @@ void Downloader::download(const QUrl &url, const QString &fileName, Limit limit)
     stalled = false;
     oversized = false;
     sendRequest();
+    if (!startOver() && reply) // nothing of the earlier file stays
+        reply->abort();
 }
 
 void Downloader::abort()

@@ -4,12 +4,16 @@
 #include <QByteArray>
 #include <QString>
 
+class QIODevice;
+
 // What the signed update rests on, done by OpenSSL: SHA-256 of files and
 // Ed25519 signatures. Keys travel as base64 of their 32 raw bytes (public) or
 // as PEM files (private, the operator's alone).
 namespace Signing {
 // The file's SHA-256 as 64 lower-case hex digits; empty when it cannot be read.
 QByteArray fileSha256(const QString &path);
+// The same of what is left to read of an open file.
+QByteArray sha256Of(QIODevice *device);
 // Whether `signature` (base64 of 64 bytes) signs `data` with the public key.
 bool verify(const QByteArray &data, const QByteArray &signature, const QString &publicKey);
 

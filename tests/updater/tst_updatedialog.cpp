@@ -1098,6 +1098,9 @@ void TestUpdateDialog::signedUpdates_data()
     QTest::newRow("answer longer than the signed size") << "oversized" << "Downloaded file does not match the signed update: a.swf";
     QTest::newRow("file changed after signing") << "file" << "Downloaded file does not match the signed update: a.swf";
     QTest::newRow("file of another length") << "longer file" << "Downloaded file does not match the signed update: a.swf";
+    // Large files are checked off the window's thread.
+    QTest::newRow("verified, large file") << "large" << "installed";
+    QTest::newRow("large file changed after signing") << "large changed" << "Downloaded file does not match the signed update: a.swf";
     QTest::newRow("manifest changed") << "manifest" << notSigned;
     QTest::newRow("signed by another key") << "other key" << notSigned;
     QTest::newRow("older signed manifest replayed") << "replay" << "The signed update is not the one announced (stamp 2 instead of 3)";
@@ -1127,6 +1130,8 @@ void TestUpdateDialog::signedUpdates()
         QVERIFY(!newKey(otherKey).isEmpty());
     if (fault == "empty file")
         TestEnv::writeFile(dir + "/empty.swf", QByteArray());
+    const QByteArray newA = fault.startsWith("large") ? QByteArray(3 << 20, 'a') : QByteArray("new a");
+    TestEnv::writeFile(dir + "/a.swf", newA);
     QStringList firstRelease; // the update files of release 1 (stamp 2), kept aside
     if (fault == "rollback") {
         TestEnv::writeFile(dir + "/a.swf", "old a");
@@ -1141,6 +1146,8 @@ void TestUpdateDialog::signedUpdates()
         QVERIFY(!publish("signed", 3, fault == "other key" ? otherKey : key).startsWith("failed"));
     if (fault == "file")
         TestEnv::writeFile(dir + "/a.swf", "NEW a");
+    else if (fault == "large changed")
+        TestEnv::writeFile(dir + "/a.swf", QByteArray(newA).replace(newA.size() - 1, 1, "b"));
     else if (fault == "longer file")
         TestEnv::writeFile(dir + "/a.swf", "new a, and more");
     else if (fault == "manifest")
@@ -1190,7 +1197,7 @@ void TestUpdateDialog::signedUpdates()
     } else if (outcome == "installed") {
         QVERIFY2(run.log.contains("Update finished."), qPrintable(run.log));
         QCOMPARE(run.log.contains("The update is signed by the game's publisher."), fault != "no key");
-        QCOMPARE(TestEnv::readFile("content/a.swf"), QByteArray("new a"));
+        QCOMPARE(TestEnv::readFile("content/a.swf"), newA);
         QStringList requested = contentRequests(); // the current file is known by its hash
         requested.sort();
         QCOMPARE(requested, fault == "empty file" ? QStringList({"a.swf", "empty.swf"}) : QStringList({"a.swf"}));
