@@ -35,7 +35,7 @@ WorkFolder::State WorkFolder::prepare()
     struct stat info;
     if (::lstat(folder.constData(), &info) != 0)
         return State::NotMade;
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
+    if (!isOwnFolder(info.st_mode, info.st_uid, ::geteuid()))
         return State::Foreign;
     if ((info.st_mode & 077) != 0 && ::chmod(folder.constData(), 0700) != 0)
         return State::Foreign;
@@ -49,3 +49,10 @@ WorkFolder::State WorkFolder::prepare()
     return State::Ready;
 #endif
 }
+
+#ifdef Q_OS_UNIX
+bool WorkFolder::isOwnFolder(unsigned mode, unsigned owner, unsigned self)
+{
+    return S_ISDIR(mode) && owner == self;
+}
+#endif

@@ -20,6 +20,11 @@ QString downloadFile();
 QString lockFile();
 // Makes the folder, or checks (and makes owner-only) the one already there.
 State prepare();
+#ifdef Q_OS_UNIX
+// Whether what lstat() found there, with its mode and owner, may be used by
+// the user `self`: only a folder of that user's own (not a link to one).
+bool isOwnFolder(unsigned mode, unsigned owner, unsigned self);
+#endif
 }
 
 #endif // WORKFOLDER_H

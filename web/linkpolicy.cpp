@@ -64,10 +64,25 @@ LinkPolicy::Decision LinkPolicy::decide(const QString &url, Navigation navigatio
     return Default;
 }
 
-LinkPolicy::Decision LinkPolicy::decide(const QUrl &url, Navigation navigation, Origin origin, bool inGameTab,
-                                        bool userAction)
+static bool isHistoryMove(LinkPolicy::Navigation navigation)
 {
-    Decision decision = decide(url.toString(), navigation, inGameTab);
+    return navigation == LinkPolicy::BackForward || navigation == LinkPolicy::Reload
+        || navigation == LinkPolicy::FormResubmitted;
+}
+
+LinkPolicy::Decision LinkPolicy::decide(const Request &request)
+{
+    const QUrl &url = request.url;
+    const Origin origin = request.origin;
+    // A web page's window without the player's action is dropped: a timer
+    // could otherwise open tab after tab.
+    if (origin == Origin::Window && !request.userAction && !request.fromLocalPage)
+        return Blocked;
+    Decision decision = decide(url.toString(), request.navigation, request.inGameTab);
+    // The same for a page's own back, forward or reload toward an internal
+    // site: it moves the page in its tab, or, in the game tab, nowhere.
+    if (decision == OpenInNewTab && isHistoryMove(request.navigation) && !request.userAction)
+        decision = request.inGameTab ? Blocked : LoadInPlace;
     if (decision == OpenOnDesktop) {
         if (origin == Origin::Program)
             decision = LoadInPlace; // what the client loads itself stays in its tab
@@ -75,7 +90,7 @@ LinkPolicy::Decision LinkPolicy::decide(const QUrl &url, Navigation navigation, 
             decision = Default; // a frame is part of its page
         else if (!mayGoToDesktop(url))
             decision = Default; // local files and the client's own pages never leave it
-        else if (!userAction)
+        else if (!request.userAction)
             decision = Blocked; // a page cannot send the player out on its own
     }
     if ((decision == Default || decision == LoadInPlace) && !loadsInPlace(url))

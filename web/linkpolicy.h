@@ -44,9 +44,20 @@ bool mayFetch(const QUrl &url);
 // The decision by the URL's text alone. `inGameTab`: whether the navigation
 // comes from the game tab, which keeps its game.
 Decision decide(const QString &url, Navigation navigation, bool inGameTab = false);
-// The decision with the rules above: `userAction` tells whether the player
-// asked for it (a click, a key).
-Decision decide(const QUrl &url, Navigation navigation, Origin origin, bool inGameTab, bool userAction);
+// A navigation as the page sees it.
+struct Request {
+    QUrl url;
+    Navigation navigation = Other;
+    Origin origin = Origin::Page;
+    bool inGameTab = false;
+    // Whether the player asked for it (a click, a key in the view just before).
+    bool userAction = false;
+    // Whether the asking page is one of the content folder's (which the game trusts).
+    bool fromLocalPage = false;
+};
+// The decision with the rules above. A page's own back, forward, reload or
+// window opens a tab only on the player's action.
+Decision decide(const Request &request);
 }
 
 #endif // LINKPOLICY_H

@@ -84,6 +84,26 @@ bool MyWebPage::recentlyUsed() const
     return view && view->recentlyUsed();
 }
 
+// One action of the player opens one tab at most.
+void MyWebPage::takePlayerAction()
+{
+    if (auto *view = qobject_cast<MyWebView *>(QWebEngineView::forPage(this)))
+        view->takeRecentUse();
+}
+
+// The request as this page's tab sees it: the player's action within the last
+// seconds, the game tab, a page of the content folder.
+LinkPolicy::Decision MyWebPage::decide(LinkPolicy::Request request)
+{
+    request.inGameTab = isGamePage();
+    request.userAction = recentlyUsed();
+    request.fromLocalPage = isLocalPage();
+    const Decision decision = LinkPolicy::decide(request);
+    if (decision == LinkPolicy::OpenInNewTab && request.origin != LinkPolicy::Origin::Program)
+        takePlayerAction();
+    return decision;
+}
+
 // Whether the player has just activated a link or button to this URL.
 bool MyWebPage::takeClick(const QUrl &url)
 {
@@ -155,8 +175,7 @@ bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
         && MoviePlayer::isMovie(this->url())) {
         const QUrl movie = this->url();
         qDebug() << "acceptNavigationRequest: " << movie << " --- " << int(LinkPolicy::Reload);
-        const Decision decision =
-            LinkPolicy::decide(movie, LinkPolicy::Reload, LinkPolicy::Origin::Page, isGamePage(), recentlyUsed());
+        const Decision decision = decide({movie, LinkPolicy::Reload, LinkPolicy::Origin::Page});
         if (carryOut(movie, decision))
             QMetaObject::invokeMethod(this, [this, movie] { showMovie(movie); }, Qt::QueuedConnection);
         return false;
@@ -173,12 +192,15 @@ bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
         return false;
     }
     const bool byDefault = QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
-    const Navigation navigation = classify(url, type, isMainFrame);
+    // The server's redirects of what the program loads are the program's too.
+    if (isMainFrame && type != NavigationTypeRedirect)
+        programLoad = type == NavigationTypeTyped;
+    const Navigation navigation = isMainFrame && programLoad ? LinkPolicy::Other : classify(url, type, isMainFrame);
     qDebug() << "acceptNavigationRequest: " << url << " --- " << int(navigation);
-    const LinkPolicy::Origin origin = type == NavigationTypeTyped ? LinkPolicy::Origin::Program
-        : isMainFrame                                             ? LinkPolicy::Origin::Page
-                                                                  : LinkPolicy::Origin::Frame;
-    const Decision decision = LinkPolicy::decide(url, navigation, origin, isGamePage(), recentlyUsed());
+    const LinkPolicy::Origin origin = !isMainFrame ? LinkPolicy::Origin::Frame
+        : programLoad                              ? LinkPolicy::Origin::Program
+                                                   : LinkPolicy::Origin::Page;
+    const Decision decision = decide({url, navigation, origin});
     if (!carryOut(url, decision))
         return false;
     // The engine would offer a movie as a download: it plays in the player page,
@@ -219,7 +241,15 @@ void MyWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, co
         return;
     }
     if (message.startsWith(playing)) {
-        qDebug() << "Movie playing: " << QUrl(message.mid(playing.size()));
+        const QUrl movie(message.mid(playing.size()));
+        // A web page is never given the content folder's movies (the request
+        // filter keeps them from it): a report naming one is the page's own
+        // doing, an event it fired itself.
+        if (movie.isLocalFile() && !isLocalPage()) {
+            qDebug() << "Refused movie report from: " << url();
+            return;
+        }
+        qDebug() << "Movie playing: " << movie;
         return;
     }
     // Ruffle reports what goes wrong with a movie on the console, errors of its
@@ -253,8 +283,14 @@ void MyWebPage::onNewWindowRequested(QWebEngineNewWindowRequest &request)
     }
     const QUrl target = disguised ? MoviePlayer::localUrl(request.requestedUrl()) : request.requestedUrl();
     qDebug() << "acceptNavigationRequest: " << target << " --- " << int(LinkPolicy::LinkClicked);
-    const bool userAction = request.isUserInitiated() || recentlyUsed();
-    Decision decision = LinkPolicy::decide(target, LinkPolicy::LinkClicked, LinkPolicy::Origin::Window, false, userAction);
+    LinkPolicy::Request asked{target, LinkPolicy::LinkClicked, LinkPolicy::Origin::Window};
+    asked.userAction = request.isUserInitiated() || recentlyUsed();
+    asked.fromLocalPage = isLocalPage();
+    Decision decision = LinkPolicy::decide(asked);
+    if (decision == LinkPolicy::Blocked && !asked.userAction && !asked.fromLocalPage)
+        qDebug() << "Refused window without the player's action from: " << url();
+    if (decision != LinkPolicy::Blocked && decision != LinkPolicy::OpenOnDesktop)
+        takePlayerAction(); // a tab is made for it, here or below
     if (decision == LinkPolicy::OpenInNewTab && !isGamePage() && !disguised && tabProfile()->cookieJar()
         && CookieJar::domainFileName(target.host()) == CookieJar::domainFileName(url().host()))
         decision = LinkPolicy::LoadInPlace;

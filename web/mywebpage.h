@@ -38,11 +38,14 @@ private:
     bool isGamePage() const;
     bool isLocalPage() const;
     bool recentlyUsed() const;
+    void takePlayerAction();
+    Decision decide(LinkPolicy::Request request);
     // Opens the URL where the decision sends it; true when it stays with this page.
     static bool carryOut(const QUrl &url, Decision decision);
     void onNewWindowRequested(QWebEngineNewWindowRequest &request);
 
     bool playerPending = false; // the player page for a movie is on its way
+    bool programLoad = false;   // the main frame's navigation is the program's own load
     // The page's secret for the reports of the player's clicks, and the last one.
     QString clickToken;
     QUrl clickedUrl;

@@ -99,16 +99,16 @@ QString MyWebView::labelForUrl(const QString &url)
 
 QString MyWebView::labelForTitle(const QString &title, const QString &url)
 {
-    QString label = title;
     // A page without a title: the engine names it by its URL without the
     // scheme (or a local file by its name); the label is the whole URL.
+    // Only a title is cut.
     const QUrl address(url);
-    if (label.isEmpty() || label == address.toString(QUrl::RemoveScheme).mid(2)
-        || (address.isLocalFile() && label == address.fileName()))
-        label = url;
-    if (label.size() > 50)
-        return label.left(50) + QStringLiteral("...");
-    return label;
+    if (title.isEmpty() || title == address.toString(QUrl::RemoveScheme).mid(2)
+        || (address.isLocalFile() && title == address.fileName()))
+        return url;
+    if (title.size() > 50)
+        return title.left(50) + QStringLiteral("...");
+    return title;
 }
 
 void MyWebView::onLoadFinished(bool)

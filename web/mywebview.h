@@ -21,12 +21,13 @@ public:
     MyWebPage *webPage() const { return m_page; }
     TabProfile *tabProfile() const { return m_profile; }
 
-    // Whether the user has just clicked or typed in the view, and not yet been
-    // credited with a navigation: what tells a link the user followed from one
-    // a script followed. Taking it uses it up.
     // Whether the player pressed a key or button in the view within the last
-    // seconds (as browsers let a page act on the player's behalf only then).
+    // seconds (as browsers let a page act on the player's behalf only then),
+    // and has not been credited with a new tab for it since.
     bool recentlyUsed() const;
+    void takeRecentUse() { lastInput.invalidate(); }
+    // The player acted on this view from outside it (the window's Refresh).
+    void notePlayerAction() { lastInput.start(); }
 
     // The tab label for a loaded URL, or a null string to keep the current one.
     static QString labelForUrl(const QString &url);

@@ -326,8 +326,12 @@ void MainWindow::defaultSize()
 
 void MainWindow::refresh()
 {
-    if (QWebEngineView *view = currentView())
-        view->reload();
+    QWebEngineView *view = currentView();
+    if (!view)
+        return;
+    if (auto *own = qobject_cast<MyWebView *>(view))
+        own->notePlayerAction(); // the player's Refresh keeps its new-tab rule
+    view->reload();
 }
 
 void MainWindow::doOpenWebSite()

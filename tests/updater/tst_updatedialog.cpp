@@ -89,6 +89,8 @@ private slots:
     void waitingUpdateLeavesTheOtherAlone();
     void foreignWorkingFiles_data();
     void foreignWorkingFiles();
+    void workFolderOwner_data();
+    void workFolderOwner();
     void signedUpdates_data();
     void signedUpdates();
 
@@ -1062,6 +1064,37 @@ void TestUpdateDialog::foreignWorkingFiles()
     }
     for (const char *name : {"/tvdown.tmp", "/tvdown.tmp.lock"})
         QFile::remove(QDir::tempPath() + name);
+}
+
+void TestUpdateDialog::workFolderOwner_data()
+{
+    QTest::addColumn<QString>("entry");  // what lies at the working folder's place
+    QTest::addColumn<bool>("asAnother"); // judged for another user than its owner
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("own folder") << "folder" << false << true;
+    QTest::newRow("another user's folder") << "folder" << true << false;
+    QTest::newRow("link to an own folder") << "link" << false << false;
+    QTest::newRow("own file") << "file" << false << false;
+}
+
+// The ownership rule on real entries, for this user and for another one: the
+// run as root above gives a folder away, this needs no root.
+void TestUpdateDialog::workFolderOwner()
+{
+    QFETCH(QString, entry);
+    QFETCH(bool, asAnother);
+    QFETCH(bool, usable);
+    const QString place = TestEnv::freshDir("owner") + "/.update";
+    if (entry == "folder")
+        QVERIFY(QDir().mkdir(place));
+    else if (entry == "link")
+        QVERIFY(QDir().mkdir(place + "-real") && QFile::link(place + "-real", place));
+    else
+        TestEnv::writeFile(place, "x");
+    struct stat info;
+    QCOMPARE(::lstat(QFile::encodeName(place).constData(), &info), 0);
+    const unsigned self = asAnother ? info.st_uid + 1 : info.st_uid;
+    QCOMPARE(WorkFolder::isOwnFolder(info.st_mode, info.st_uid, self), usable);
 }
 
 // Runs the manifest tool on a case's folder; its output, or "failed: ...".

@@ -43,6 +43,11 @@ private slots:
     void remotePageOnItsOwn();
     void forumPageBehaviours_data();
     void forumPageBehaviours();
+    void pageOpensNoTabOnItsOwn_data();
+    void pageOpensNoTabOnItsOwn();
+    void localAliasClickedOnRemotePage();
+    void programLoadsFollowRedirects_data();
+    void programLoadsFollowRedirects();
 
 private:
     MyWebView *view(int index) const { return qobject_cast<MyWebView *>(window->tabWidget()->widget(index)); }
@@ -104,8 +109,27 @@ void TestNavigation::initTestCase()
                        "<select id=\"jump\" onchange=\"location.href = this.value\">"
                        "<option value=\"tools.html\">here</option><option value=\"topic.html\">topic</option></select>"
                        "<a id=\"picker\" href=\"#\" onclick=\"window.picker = window.open('topic.html'); return false\">pick</a>"
+                       "<a id=\"twice\" href=\"#\" style=\"display:block\" onclick=\"window.picker = window.open('topic.html');"
+                       " window.open('topic.html?again'); return false\">two windows</a>"
                        "</body></html>");
-    server = new NginxServer(docroot);
+    // Pages that try to open tab after tab without the player: one moving
+    // itself on and back again, one opening windows from a timer.
+    TestEnv::writeFile(docroot + "/forum.tarvenholm/storm.html",
+                       "<html><head><title>Storm</title></head><body><script>"
+                       "window.addEventListener('pageshow', function () {"
+                       " const n = +(sessionStorage.n || 0) + 1; sessionStorage.n = n;"
+                       " if (n < 6) setTimeout(function () { location.href = 'storm-on.html'; }, 50);"
+                       " else document.title = 'Done'; });</script></body></html>");
+    TestEnv::writeFile(docroot + "/forum.tarvenholm/storm-on.html",
+                       "<html><body><script>setTimeout(function () { history.back(); }, 100);</script></body></html>");
+    TestEnv::writeFile(docroot + "/forum.tarvenholm/windows.html",
+                       "<html><head><title>Windows</title></head><body><script>let k = 0;"
+                       "const timer = setInterval(function () { window.open('topic.html');"
+                       " if (++k == 10) { clearInterval(timer); document.title = 'Done'; } }, 30);</script></body></html>");
+    // What the program loads, moved elsewhere by the server.
+    const QString redirects = "location = /moved-forum { return 302 /outside.html; }\n"
+                              "location = /moved-game { return 302 /guild/index.html; }\n";
+    server = new NginxServer(docroot, redirects);
     QVERIFY(server->start());
 
     pages = TestEnv::root() + "/work/content/pages"; // local pages are served from the content folder only
@@ -299,7 +323,7 @@ void TestNavigation::reloadOfInternalPageOpensTab()
     window->openInNewTab(site("guild/index.html"));
     QTRY_COMPARE(view(1)->title(), QString("Guild"));
     MessageLog log;
-    view(1)->reload();
+    window->refresh(); // the player's Refresh
     QTRY_COMPARE(window->tabWidget()->count(), 3);
     QVERIFY(log.contains(debugLine("acceptNavigationRequest: ", QUrl(site("guild/index.html")), " --- ", 3)));
     QTRY_COMPARE(view(2)->title(), QString("Guild"));
@@ -378,7 +402,7 @@ void TestNavigation::tabLabels()
     }
     window->openInNewTab(url.toString());
     if (label == "@URL@")
-        label = url.toString().left(50) + (url.toString().size() > 50 ? "..." : "");
+        label = url.toString(); // the whole URL, however long
     QTRY_VERIFY(!view(1)->url().isEmpty());
     QTRY_COMPARE(window->tabWidget()->tabText(1), label);
     // The game tab keeps its name whatever it shows.
@@ -411,7 +435,8 @@ void TestNavigation::remotePageOnItsOwn_data()
 {
     QTest::addColumn<QString>("script"); // run in a remote page shown in the game tab, without any click
     QTest::addColumn<bool>("asked");     // whether the engine asks the client at all
-    const QString content = QUrl::fromLocalFile(TestEnv::root() + "/work/content/").toString().mid(4);
+    // "tarvenholm-file:///<content>/...": the local alias of a content file.
+    const QString content = QUrl::fromLocalFile(TestEnv::root() + "/work/content/").toString().mid(5);
     QTest::newRow("local alias to the desktop") << "window.open('tarvenholm-file:" + content + "pages/second.html#http:')" << true;
     QTest::newRow("local alias with a query") << "window.open('tarvenholm-file:" + content + "pages/second.html?from=remote')" << true;
     QTest::newRow("another scheme") << "window.open('sshx://attacker.example/?http:')" << true;
@@ -447,6 +472,7 @@ void TestNavigation::forumPageBehaviours_data()
     QTest::newRow("click on empty space, then the page moves on") << "#empty" << "Topic" << 2;
     QTest::newRow("jump menu changed with the keyboard") << "keys" << "Topic" << 2;
     QTest::newRow("picker window toward its own site") << "#picker" << "Tools" << 3;
+    QTest::newRow("two windows from one click") << "#twice" << "Tools" << 3;
 }
 
 void TestNavigation::forumPageBehaviours()
@@ -463,6 +489,9 @@ void TestNavigation::forumPageBehaviours()
     } else {
         QVERIFY(WebTest::click(view(1), action));
     }
+    if (action == "#twice") // one action, one tab: the second window is the page's own
+        QTRY_COMPARE(log.count(debugLine("Refused window without the player's action from: ",
+                                         QUrl(site("forum.tarvenholm/tools.html")))), 1);
     QTRY_COMPARE(window->tabWidget()->count(), tabs);
     QTRY_COMPARE(view(1)->title(), forumTitle);
     if (tabs == 3) {
@@ -474,6 +503,78 @@ void TestNavigation::forumPageBehaviours()
     } else {
         QVERIFY(log.contains(debugLine("acceptNavigationRequest: ", QUrl(site("forum.tarvenholm/topic.html")), " --- ", 5)));
     }
+    QVERIFY(desktop->urls.isEmpty());
+}
+
+void TestNavigation::pageOpensNoTabOnItsOwn_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("line"); // written for each refused tab
+    QTest::addColumn<int>("refused");
+    QTest::newRow("back and forth by itself") << "storm.html" << QString() << 0;
+    QTest::newRow("windows from a timer") << "windows.html" << "Refused window without the player's action from: " << 10;
+}
+
+// A forum page that moves back by itself, or opens windows from a timer,
+// stays in its one tab.
+void TestNavigation::pageOpensNoTabOnItsOwn()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, line);
+    QFETCH(int, refused);
+    MessageLog log;
+    const QUrl url(site("forum.tarvenholm/" + page));
+    window->openInNewTab(url.toString());
+    QTRY_COMPARE(view(1)->title(), QString("Done"));
+    if (refused > 0)
+        QTRY_COMPARE(log.count(debugLine(line.toUtf8().constData(), url)), refused);
+    else // five times back to the page, each in place
+        QTRY_COMPARE(log.count(debugLine("acceptNavigationRequest: ", url, " --- ", 2)), 5);
+    QCOMPARE(window->tabWidget()->count(), 2);
+    QCOMPARE(view(1)->url(), url);
+}
+
+// The alias of a content file is the local pages' alone, a click or not.
+void TestNavigation::localAliasClickedOnRemotePage()
+{
+    QVERIFY(loadInto(game, QUrl(site("remote.html"))));
+    const QString alias = "tarvenholm-file:" + QUrl::fromLocalFile(pages + "/second.html").toString().mid(5);
+    WebTest::runJs(game, QString("const a = document.createElement('a'); a.id = 'alias'; a.href = '%1';"
+                                 "a.textContent = 'second'; a.style = 'display:block;width:200px;height:30px';"
+                                 "document.body.appendChild(a);").arg(alias));
+    MessageLog log;
+    QVERIFY(WebTest::click(game, "#alias"));
+    QTRY_VERIFY(log.contains(debugLine("Refused local alias from: ", QUrl(site("remote.html")))));
+    QTest::qWait(300);
+    QCOMPARE(game->title(), QString("Remote"));
+    QCOMPARE(window->tabWidget()->count(), 1);
+}
+
+void TestNavigation::programLoadsFollowRedirects_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("inGameTab");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("forum moved to an outside page") << "moved-forum" << false << "Outside";
+    QTest::newRow("web game moved to a partner site") << "moved-game" << true << "Guild";
+}
+
+// What the program loads stays in its tab wherever the server sends it.
+void TestNavigation::programLoadsFollowRedirects()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, inGameTab);
+    QFETCH(QString, title);
+    MyWebView *target = game;
+    if (inGameTab) {
+        game->load(QUrl(site(path)));
+    } else {
+        window->openInNewTab(site(path));
+        QTRY_COMPARE(window->tabWidget()->count(), 2);
+        target = view(1);
+    }
+    QTRY_COMPARE(target->title(), title);
+    QCOMPARE(window->tabWidget()->count(), inGameTab ? 1 : 2);
     QVERIFY(desktop->urls.isEmpty());
 }
 

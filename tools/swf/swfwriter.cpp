@@ -405,3 +405,9 @@ QByteArray SwfWriter::finish()
     qToLittleEndian<quint32>(quint32(movie.size()), movie.data() + 4);
     return movie;
 }
+
+QByteArray SwfWriter::compressed(const QByteArray &movie)
+{
+    // qCompress puts the length in front of the zlib stream.
+    return "CWS" + movie.mid(3, 5) + qCompress(movie.mid(8), 9).mid(4);
+}

@@ -83,6 +83,9 @@ public:
     void showFrame();
 
     QByteArray finish();
+    // The movie as a compressed ("CWS") file: its header as it is, the rest
+    // zlib-compressed. The length in the header stays the uncompressed one's.
+    static QByteArray compressed(const QByteArray &movie);
 
 private:
     void tag(int code, const QByteArray &body);
