@@ -92,14 +92,20 @@ void MyWebPage::takePlayerAction()
 }
 
 // The request as this page's tab sees it: the player's action within the last
-// seconds, the game tab, a page of the content folder.
+// seconds (or one the engine saw), the game tab, a page of the content folder.
+// A tab made for the player's action uses the action up.
 LinkPolicy::Decision MyWebPage::decide(LinkPolicy::Request request)
 {
     request.inGameTab = isGamePage();
-    request.userAction = recentlyUsed();
+    request.userAction = request.userAction || recentlyUsed();
     request.fromLocalPage = isLocalPage();
     const Decision decision = LinkPolicy::decide(request);
-    if (decision == LinkPolicy::OpenInNewTab && request.origin != LinkPolicy::Origin::Program)
+    const bool window = request.origin == LinkPolicy::Origin::Window;
+    if (window && decision == LinkPolicy::Blocked && !request.userAction && !request.fromLocalPage)
+        qDebug() << "Refused window without the player's action from: " << url();
+    const bool makesTab = decision == LinkPolicy::OpenInNewTab
+        || (window && decision != LinkPolicy::Blocked && decision != LinkPolicy::OpenOnDesktop);
+    if (makesTab && request.origin != LinkPolicy::Origin::Program)
         takePlayerAction();
     return decision;
 }
@@ -284,13 +290,8 @@ void MyWebPage::onNewWindowRequested(QWebEngineNewWindowRequest &request)
     const QUrl target = disguised ? MoviePlayer::localUrl(request.requestedUrl()) : request.requestedUrl();
     qDebug() << "acceptNavigationRequest: " << target << " --- " << int(LinkPolicy::LinkClicked);
     LinkPolicy::Request asked{target, LinkPolicy::LinkClicked, LinkPolicy::Origin::Window};
-    asked.userAction = request.isUserInitiated() || recentlyUsed();
-    asked.fromLocalPage = isLocalPage();
-    Decision decision = LinkPolicy::decide(asked);
-    if (decision == LinkPolicy::Blocked && !asked.userAction && !asked.fromLocalPage)
-        qDebug() << "Refused window without the player's action from: " << url();
-    if (decision != LinkPolicy::Blocked && decision != LinkPolicy::OpenOnDesktop)
-        takePlayerAction(); // a tab is made for it, here or below
+    asked.userAction = request.isUserInitiated();
+    Decision decision = decide(asked);
     if (decision == LinkPolicy::OpenInNewTab && !isGamePage() && !disguised && tabProfile()->cookieJar()
         && CookieJar::domainFileName(target.host()) == CookieJar::domainFileName(url().host()))
         decision = LinkPolicy::LoadInPlace;

@@ -48,12 +48,10 @@ void TestLinkPolicy::decide_data()
     // The internal sites: a tab of their own when asked for, in place when a
     // page moves itself on; a form keeps its data in its own site's tab.
     QTest::newRow("forum link clicked in the game") << forum << LinkClicked << Origin::Page << "game+player" << OpenInNewTab;
-    QTest::newRow("forum link clicked in the forum") << forum << LinkClicked << Origin::Page << "site+player" << OpenInNewTab;
     QTest::newRow("forum page moving itself on") << forum << Other << Origin::Page << "site" << LoadInPlace;
     QTest::newRow("partner form in its tab") << partner << FormSubmitted << Origin::Page << "site+player" << LoadInPlace;
     QTest::newRow("partner form in the game") << partner << FormSubmitted << Origin::Page << "game+player" << OpenInNewTab;
     QTest::newRow("program loads the forum") << forum << Other << Origin::Program << "site" << LoadInPlace;
-    QTest::newRow("forum in a frame") << forum << Other << Origin::Frame << "site" << LoadInPlace;
     // Back, forward and reload: a tab per action of the player, never on the page's own.
     QTest::newRow("player's back to the forum") << forum << BackForward << Origin::Page << "site+player" << OpenInNewTab;
     QTest::newRow("page's own back in the forum") << forum << BackForward << Origin::Page << "site" << LoadInPlace;
@@ -66,23 +64,17 @@ void TestLinkPolicy::decide_data()
     QTest::newRow("outside link clicked") << outside << LinkClicked << Origin::Page << "site+player" << OpenOnDesktop;
     QTest::newRow("outside link by a script") << outside << Other << Origin::Page << "site" << Blocked;
     QTest::newRow("program loads an outside page") << outside << Other << Origin::Program << "game" << LoadInPlace;
-    QTest::newRow("outside page in a frame") << outside << Other << Origin::Frame << "site" << Default;
-    QTest::newRow("mail link clicked") << "mailto:support@example.org" << LinkClicked << Origin::Page << "game+player" << OpenOnDesktop;
     QTest::newRow("local file naming http:") << local + "?http:" << LinkClicked << Origin::Page << "local+player" << Default;
-    QTest::newRow("local link") << local << LinkClicked << Origin::Page << "local+player" << Default;
     QTest::newRow("blocked counter") << "http://counter.yadro.ru/hit" << LinkClicked << Origin::Page << "game+player" << Blocked;
     // Schemes the engine would hand to another program never load, however decided.
     QTest::newRow("other scheme by a forum script") << "sshx://forum.tarvenholm.example/?x" << Other << Origin::Page << "site" << Blocked;
     QTest::newRow("other scheme as a forum form") << "sshx://forum.tarvenholm.example/?x" << FormSubmitted << Origin::Page << "site+player" << Blocked;
     QTest::newRow("other scheme as the program's load") << "sshx://attacker.example/?http:" << Other << Origin::Program << "game" << Blocked;
     QTest::newRow("other scheme clicked") << "sshx://attacker.example/" << LinkClicked << Origin::Page << "site+player" << Blocked;
-    QTest::newRow("client's own scheme") << "tarvenholm:/player" << Other << Origin::Page << "local" << Default;
-    QTest::newRow("data page") << "data:text/html,x" << Other << Origin::Page << "local" << Default;
     // Windows: a web page's only on the player's action; the content folder's pages are the game's own.
     QTest::newRow("forum window on a click") << forum << LinkClicked << Origin::Window << "site+player" << OpenInNewTab;
     QTest::newRow("forum window from a timer") << forum << LinkClicked << Origin::Window << "site" << Blocked;
     QTest::newRow("outside https window from a timer") << "https://www.example.org/" << LinkClicked << Origin::Window << "game" << Blocked;
-    QTest::newRow("unlisted web window from a timer") << "ftp://www.example.org/" << LinkClicked << Origin::Window << "site" << Blocked;
     QTest::newRow("outside window on a click") << outside << LinkClicked << Origin::Window << "site+player" << OpenOnDesktop;
     QTest::newRow("local page's own window") << local << LinkClicked << Origin::Window << "local" << Default;
     QTest::newRow("local page's forum window") << forum << LinkClicked << Origin::Window << "local" << OpenInNewTab;
