@@ -53,12 +53,16 @@ bool WebTest::load(QWebEngineView *view, const QUrl &url, int timeoutMs)
     const QMetaObject::Connection watch = QObject::connect(
         view->page(), &QWebEnginePage::loadingChanged, view, [&](const QWebEngineLoadingInfo &info) {
             // The engine may report no new start when the page was still
-            // loading: the end of a load of this very URL counts too.
+            // loading: the end of a load of this very URL counts too. A busy
+            // engine may report the end of a navigation the page refused
+            // before (another URL) after this load started: only a success
+            // counts from another URL (a redirect's end).
+            const bool ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
             if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
                 started = started || info.url() == url;
-            } else if ((started || info.url() == url) && !finished) {
+            } else if ((info.url() == url || (started && ok)) && !finished) {
                 finished = true;
-                succeeded = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
+                succeeded = ok;
             }
         });
     view->load(url);
