@@ -5,8 +5,6 @@
 #include <QLocale>
 #include <QSettings>
 
-const char *const AppConfig::fileName = "./tarvenholm.ini";
-
 AppConfig *AppConfig::instance()
 {
     // Function-local static: created on first use (before QApplication exists),
@@ -42,12 +40,12 @@ static bool toTruth(const QString &text)
 
 void AppConfig::load()
 {
-    QSettings settings(QString::fromLatin1(fileName), QSettings::IniFormat);
+    QSettings settings(fileName(), QSettings::IniFormat);
 
     lang = settings.value("lang").toString();
     if (lang.isEmpty()) {
         lang = systemLanguage();
-        QSettings writer(QString::fromLatin1(fileName), QSettings::IniFormat);
+        QSettings writer(fileName(), QSettings::IniFormat);
         writer.setValue("lang", lang);
     }
     width = settings.value("width", 1000).toInt();

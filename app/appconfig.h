@@ -1,6 +1,8 @@
 #ifndef APPCONFIG_H
 #define APPCONFIG_H
 
+#include "app/gamefolder.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -62,7 +64,8 @@ public:
     // The game's socket servers, the only ones movies may connect to.
     QList<SocketEndpoint> sockets;
 
-    static const char *const fileName;
+    // "./tarvenholm.ini"
+    static QString fileName() { return GameFolder::relative(GameFolder::settings); }
 
 private:
     Q_DISABLE_COPY(AppConfig)

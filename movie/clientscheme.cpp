@@ -10,6 +10,8 @@
 #include <QWebEngineUrlScheme>
 
 const char *const ClientScheme::name = "tarvenholm";
+const char *const ClientScheme::rufflePath = "/ruffle/";
+const char *const ClientScheme::netPath = "/net";
 const char *const ClientScheme::socketGlobal = "__tarvenholmWebSocket";
 
 ClientScheme::ClientScheme(QObject *parent)
@@ -47,10 +49,10 @@ void ClientScheme::requestStarted(QWebEngineUrlRequestJob *job)
 {
     const QUrl url = job->requestUrl();
     const QString path = url.path(QUrl::FullyDecoded);
-    const QString rufflePrefix = QStringLiteral("/ruffle/");
+    const QLatin1String rufflePrefix(rufflePath);
     if (path.startsWith(rufflePrefix) && job->requestMethod() == "GET") {
         serveRuffle(job, path.mid(rufflePrefix.size()));
-    } else if (path == QLatin1String("/net")) {
+    } else if (path == QLatin1String(netPath)) {
         proxy->start(job, MovieProxy::fromUrl(url));
     } else {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);

@@ -24,6 +24,9 @@ public:
     void requestStarted(QWebEngineUrlRequestJob *job) override;
 
     static const char *const name;
+    // Ruffle's files below "<name>:<rufflePath>", movies' requests at "<name>:<netPath>".
+    static const char *const rufflePath;
+    static const char *const netPath;
     // Where the page scripts keep the browser's own WebSocket for Ruffle's
     // sockets; the Ruffle the client serves opens them with it.
     static const char *const socketGlobal;

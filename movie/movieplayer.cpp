@@ -1,16 +1,7 @@
 #include "movie/movieplayer.h"
 
-#include "movie/clientscheme.h"
-#include "movie/socketbridge.h"
-#include "web/pagescript.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include <QCoreApplication>
 #include <QFile>
-#include <QWebEngineScript>
 #include <QtEndian>
 
 #include <zlib.h>
@@ -93,61 +84,18 @@ QString MoviePlayer::errorPage(const QString &text)
         .arg(text.toHtmlEscaped());
 }
 
+const QList<MoviePlayer::FlashType> MoviePlayer::flashTypes = {
+    {"application/x-shockwave-flash", "swf", "Shockwave Flash"},
+    {"application/futuresplash", "spl", "FutureSplash Player"},
+};
+
+const char *const MoviePlayer::playerElements = "ruffle-embed, ruffle-object, ruffle-player";
+
 bool MoviePlayer::isMovieType(const QString &mimeType)
 {
-    return mimeType == QLatin1String("application/x-shockwave-flash")
-        || mimeType == QLatin1String("application/futuresplash");
-}
-
-QString MoviePlayer::page(const QUrl &movie)
-{
-    static const QString html = PageScript::resourceText(QStringLiteral(":/player.html"));
-    QString text = html;
-    return text.replace(QLatin1String("%MOVIE%"), movie.toString(QUrl::FullyEncoded).toHtmlEscaped())
-        .replace(QLatin1String("%FULLSCREEN%"), movie.isLocalFile() ? QLatin1String("true") : QLatin1String("false"));
-}
-
-QWebEngineScript MoviePlayer::reportScript(const QString &token)
-{
-    const QString source = PageScript::resourceText(QStringLiteral(":/report.js"));
-    return PageScript::make(QStringLiteral("tarvenholm-report"), QString(source).replace(QLatin1String("%TOKEN%"), token),
-                      QWebEngineScript::ApplicationWorld, QWebEngineScript::DocumentCreation);
-}
-
-QWebEngineScript MoviePlayer::detectionScript()
-{
-    static const QString source = PageScript::resourceText(QStringLiteral(":/detect.js"));
-    return PageScript::make(QStringLiteral("tarvenholm-detect"), source, QWebEngineScript::MainWorld,
-                      QWebEngineScript::DocumentCreation);
-}
-
-QWebEngineScript MoviePlayer::script()
-{
-    static const QString source = PageScript::resourceText(QStringLiteral(":/movies.js"))
-                                      .replace(QLatin1String("%CLIENT_SCHEME%"), QLatin1String(ClientScheme::name))
-                                      .replace(QLatin1String("%LOCAL_SCHEME%"), QLatin1String(localScheme));
-    // Ruffle's players are elements of the page's own: the page's world.
-    return PageScript::make(QStringLiteral("tarvenholm-movies"), source, QWebEngineScript::MainWorld,
-                      QWebEngineScript::DocumentReady);
-}
-
-QList<QWebEngineScript> MoviePlayer::socketScripts(QWebEnginePage *page)
-{
-    SocketBridge *bridge = SocketBridge::shared();
-    if (!bridge)
-        return {};
-    QJsonArray proxies;
-    for (const SocketBridge::Proxy &proxy : bridge->proxiesFor(page)) {
-        proxies.append(QJsonObject{{QStringLiteral("host"), proxy.endpoint.host},
-                                   {QStringLiteral("port"), int(proxy.endpoint.port)},
-                                   {QStringLiteral("proxyUrl"), proxy.url}});
+    for (const FlashType &flash : flashTypes) {
+        if (mimeType == QLatin1String(flash.type))
+            return true;
     }
-    static const QString source = PageScript::resourceText(QStringLiteral(":/sockets.js"));
-    const QString code = QString(source)
-                             .replace(QLatin1String("%WEBSOCKET%"), QLatin1String(ClientScheme::socketGlobal))
-                             .replace(QLatin1String("%PROXIES%"),
-                                      QString::fromUtf8(QJsonDocument(proxies).toJson(QJsonDocument::Compact)));
-    // Before the page's own scripts, in the page's world, where Ruffle runs.
-    return {PageScript::make(QStringLiteral("tarvenholm-sockets"), code, QWebEngineScript::MainWorld,
-                             QWebEngineScript::DocumentCreation)};
+    return false;
 }

@@ -18,22 +18,22 @@ MovieProxy::MovieProxy(QObject *parent)
 MovieProxy::Request MovieProxy::fromUrl(const QUrl &url)
 {
     const QUrlQuery query(url);
-    return Request{QUrl(query.queryItemValue(QStringLiteral("url"), QUrl::FullyDecoded)),
-                   query.queryItemValue(QStringLiteral("method")).toLatin1(),
-                   QByteArray::fromBase64(query.queryItemValue(QStringLiteral("body")).toLatin1()),
-                   query.queryItemValue(QStringLiteral("type"), QUrl::FullyDecoded).toLatin1()};
+    return Request{QUrl(query.queryItemValue(QLatin1String(Keys::url), QUrl::FullyDecoded)),
+                   query.queryItemValue(QLatin1String(Keys::method)).toLatin1(),
+                   QByteArray::fromBase64(query.queryItemValue(QLatin1String(Keys::body)).toLatin1()),
+                   query.queryItemValue(QLatin1String(Keys::type), QUrl::FullyDecoded).toLatin1()};
 }
 
 QUrl MovieProxy::toUrl(const Request &request)
 {
     QUrlQuery query;
-    query.addQueryItem(QStringLiteral("url"), QString::fromUtf8(QUrl::toPercentEncoding(request.target.toString(QUrl::FullyEncoded))));
-    query.addQueryItem(QStringLiteral("method"), QString::fromLatin1(request.method));
+    query.addQueryItem(QLatin1String(Keys::url), QString::fromUtf8(QUrl::toPercentEncoding(request.target.toString(QUrl::FullyEncoded))));
+    query.addQueryItem(QLatin1String(Keys::method), QString::fromLatin1(request.method));
     if (!request.body.isEmpty()) {
-        query.addQueryItem(QStringLiteral("body"), QString::fromLatin1(QUrl::toPercentEncoding(QString::fromLatin1(request.body.toBase64()))));
-        query.addQueryItem(QStringLiteral("type"), QString::fromLatin1(QUrl::toPercentEncoding(QString::fromLatin1(request.contentType))));
+        query.addQueryItem(QLatin1String(Keys::body), QString::fromLatin1(QUrl::toPercentEncoding(QString::fromLatin1(request.body.toBase64()))));
+        query.addQueryItem(QLatin1String(Keys::type), QString::fromLatin1(QUrl::toPercentEncoding(QString::fromLatin1(request.contentType))));
     }
-    QUrl url(QString::fromLatin1(ClientScheme::name) + QStringLiteral(":/net"));
+    QUrl url(QString::fromLatin1(ClientScheme::name) + QLatin1Char(':') + QLatin1String(ClientScheme::netPath));
     url.setQuery(query);
     return url;
 }

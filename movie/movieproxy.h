@@ -28,7 +28,14 @@ public:
         QByteArray body;
         QByteArray contentType;
     };
-    // The request as the page scripts write it ("tarvenholm:/net?url=...").
+    // The request as the page scripts write it ("tarvenholm:/net?url=..."),
+    // under these keys.
+    struct Keys {
+        static constexpr const char *url = "url";
+        static constexpr const char *method = "method";
+        static constexpr const char *body = "body";
+        static constexpr const char *type = "type";
+    };
     static Request fromUrl(const QUrl &url);
     static QUrl toUrl(const Request &request);
 

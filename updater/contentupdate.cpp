@@ -540,7 +540,7 @@ void ContentUpdate::finishUpdate()
     }
     AppConfig::instance()->stamp = serverStamp;
     {
-        QSettings settings(QString::fromLatin1(AppConfig::fileName), QSettings::IniFormat);
+        QSettings settings(AppConfig::fileName(), QSettings::IniFormat);
         settings.setValue("stamp", serverStamp);
     }
     stopped = true;

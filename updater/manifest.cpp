@@ -1,5 +1,7 @@
 #include "updater/manifest.h"
 
+#include "app/gamefolder.h"
+
 #include <QDebug>
 #include <QStringList>
 
@@ -59,5 +61,5 @@ QUrl serverUrl(const QString &root, const QString &relativePath)
 
 QString contentPath(const QString &name)
 {
-    return QStringLiteral("./content/%1").arg(name);
+    return GameFolder::relative(GameFolder::content) + QLatin1Char('/') + name;
 }

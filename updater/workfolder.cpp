@@ -1,5 +1,7 @@
 #include "updater/workfolder.h"
 
+#include "app/gamefolder.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -12,7 +14,7 @@
 
 QString WorkFolder::path()
 {
-    return QDir::currentPath() + QStringLiteral("/.update");
+    return GameFolder::absolute(GameFolder::update);
 }
 
 QString WorkFolder::downloadFile()

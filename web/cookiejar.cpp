@@ -1,5 +1,7 @@
 #include "web/cookiejar.h"
 
+#include "app/gamefolder.h"
+
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -9,7 +11,7 @@
 
 #include <libpsl.h>
 
-const char *const CookieJar::directory = "cookies";
+const char *const CookieJar::directory = GameFolder::cookies;
 
 CookieJar::CookieJar(QObject *parent)
     : QNetworkCookieJar(parent)

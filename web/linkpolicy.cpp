@@ -47,19 +47,24 @@ static bool loadsInPlace(const QUrl &url)
     return schemes.contains(url.scheme());
 }
 
-LinkPolicy::Decision LinkPolicy::decide(const QString &url, Navigation navigation, bool inGameTab)
+LinkPolicy::Rules LinkPolicy::Rules::fromSettings()
 {
     const AppConfig *config = AppConfig::instance();
+    return {config->intbrowserKeys, config->extbrowser};
+}
+
+LinkPolicy::Decision LinkPolicy::decide(const QString &url, Navigation navigation, bool inGameTab, const Rules &rules)
+{
     if (isBlocked(url))
         return Blocked;
     // An internal URL the user asked for opens a tab of its own, but a form
     // sent from a forum or partner tab loads there with its data: a login
     // must reach its site.
-    if (url.contains(QLatin1String(forumHostFragment)) || containsAny(url, config->intbrowserKeys)) {
+    if (url.contains(QLatin1String(forumHostFragment)) || containsAny(url, rules.internal)) {
         const bool inPlace = navigation == Other || (navigation == FormSubmitted && !inGameTab);
         return inPlace ? LoadInPlace : OpenInNewTab;
     }
-    if (containsAny(url, config->extbrowser))
+    if (containsAny(url, rules.external))
         return OpenOnDesktop;
     return Default;
 }
@@ -70,7 +75,7 @@ static bool isHistoryMove(LinkPolicy::Navigation navigation)
         || navigation == LinkPolicy::FormResubmitted;
 }
 
-LinkPolicy::Decision LinkPolicy::decide(const Request &request)
+LinkPolicy::Decision LinkPolicy::decide(const Request &request, const Rules &rules)
 {
     const QUrl &url = request.url;
     const Origin origin = request.origin;
@@ -78,7 +83,7 @@ LinkPolicy::Decision LinkPolicy::decide(const Request &request)
     // could otherwise open tab after tab.
     if (origin == Origin::Window && !request.userAction && !request.fromLocalPage)
         return Blocked;
-    Decision decision = decide(url.toString(), request.navigation, request.inGameTab);
+    Decision decision = decide(url.toString(), request.navigation, request.inGameTab, rules);
     // The same for a page's own back, forward or reload toward an internal
     // site: it moves the page in its tab, or, in the game tab, nowhere.
     if (decision == OpenInNewTab && isHistoryMove(request.navigation) && !request.userAction)

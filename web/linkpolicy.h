@@ -2,6 +2,7 @@
 #define LINKPOLICY_H
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 // Where a navigation goes. The game has always judged a URL by its text: one
@@ -41,9 +42,19 @@ bool mayGoToDesktop(const QUrl &url);
 // A URL the client itself may fetch for a page's movie: http or https, not blocked.
 bool mayFetch(const QUrl &url);
 
+// The texts the operator configures: a URL containing one of `internal`
+// (the `intbrowser` keys) stays in the client, one containing one of
+// `external` (`extbrowser`) goes to the desktop.
+struct Rules {
+    QStringList internal;
+    QStringList external;
+    // The settings' rules, as the settings record holds them now.
+    static Rules fromSettings();
+};
+
 // The decision by the URL's text alone. `inGameTab`: whether the navigation
 // comes from the game tab, which keeps its game.
-Decision decide(const QString &url, Navigation navigation, bool inGameTab = false);
+Decision decide(const QString &url, Navigation navigation, bool inGameTab, const Rules &rules);
 // A navigation as the page sees it.
 struct Request {
     QUrl url;
@@ -57,7 +68,7 @@ struct Request {
 };
 // The decision with the rules above. A page's own back, forward, reload or
 // window opens a tab only on the player's action.
-Decision decide(const Request &request);
+Decision decide(const Request &request, const Rules &rules);
 }
 
 #endif // LINKPOLICY_H

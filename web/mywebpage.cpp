@@ -2,62 +2,49 @@
 
 #include "app/appconfig.h"
 #include "movie/movieplayer.h"
-#include "web/mytabwidget.h"
 #include "movie/clientscheme.h"
 #include "web/cookiejar.h"
-#include "web/pagescript.h"
+#include "web/pagebridge.h"
 #include "web/requestfilter.h"
 #include "web/mywebview.h"
+#include "web/tabhost.h"
 #include "web/tabprofile.h"
-#include "window/mainwindow.h"
 
 #include <QDebug>
 #include <QDesktopServices>
-#include <QRandomGenerator>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineNewWindowRequest>
-#include <QWebEngineScriptCollection>
 
 namespace {
 // A click reaches the page's policy within this time, however busy the machine.
 constexpr qint64 clickLifetime = 5000;
-
-QString randomToken()
-{
-    quint32 words[4];
-    QRandomGenerator::system()->fillRange(words);
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex());
-}
-
-// Reports the player's activations of links and submit buttons, from a world
-// the page cannot reach, with the page's token.
-QWebEngineScript clickScript(const QString &token)
-{
-    return PageScript::make(QStringLiteral("tarvenholm-clicks"),
-                            PageScript::resourceText(QStringLiteral(":/clicks.js")).replace(QLatin1String("%TOKEN%"), token),
-                            QWebEngineScript::ApplicationWorld, QWebEngineScript::DocumentCreation);
-}
 } // namespace
 
 MyWebPage::MyWebPage(TabProfile *profile, QObject *parent)
     : QWebEnginePage(profile, parent)
+    , bridge(new PageBridge(this))
 {
     qDebug() << "MyWebPage ctor";
-    clickToken = randomToken();
-    scripts().insert(clickScript(clickToken));
-    scripts().insert(MoviePlayer::reportScript(clickToken));
-    scripts().insert(MoviePlayer::socketScripts(this));
+    connect(bridge, &PageBridge::clicked, this, [this](const QUrl &url) {
+        clickedUrl = url;
+        clickedAt.start();
+    });
+    connect(bridge, &PageBridge::moviePlaying, this, &MyWebPage::onMoviePlaying);
+    connect(bridge, &PageBridge::movieError, this, [this](const QString &text) {
+        qDebug() << "Movie error: " << url() << text;
+    });
     connect(this, &QWebEnginePage::newWindowRequested, this, &MyWebPage::onNewWindowRequested);
     // A page or movie asks to fill the screen (after the player's click, the
     // engine sees to that), or to end it.
     connect(this, &QWebEnginePage::fullScreenRequested, this, [this](QWebEngineFullScreenRequest request) {
-        auto *view = QWebEngineView::forPage(this);
-        if (!theMainWindow || !view || theMainWindow->tabWidget()->currentWidget() != view) {
+        MyWebView *view = this->view();
+        TabHost *host = TabHost::instance();
+        if (!host || !view || !host->isShown(view)) {
             request.reject();
             return;
         }
         request.accept();
-        theMainWindow->showPageFullScreen(request.toggleOn(), view);
+        host->showPageFullScreen(request.toggleOn(), view);
     });
 }
 
@@ -66,10 +53,15 @@ TabProfile *MyWebPage::tabProfile() const
     return static_cast<TabProfile *>(profile());
 }
 
+MyWebView *MyWebPage::view() const
+{
+    return qobject_cast<MyWebView *>(QWebEngineView::forPage(this));
+}
+
 bool MyWebPage::isGamePage() const
 {
-    const QWebEngineView *view = QWebEngineView::forPage(this);
-    return view && theMainWindow && theMainWindow->tabWidget()->indexOf(const_cast<QWebEngineView *>(view)) == 0;
+    const MyWebView *view = this->view();
+    return view && view->kind() == TabKind::Game;
 }
 
 // A page of the content folder (a movie's player page keeps its movie's URL).
@@ -80,14 +72,14 @@ bool MyWebPage::isLocalPage() const
 
 bool MyWebPage::recentlyUsed() const
 {
-    auto *view = qobject_cast<MyWebView *>(QWebEngineView::forPage(this));
+    const MyWebView *view = this->view();
     return view && view->recentlyUsed();
 }
 
 // One action of the player opens one tab at most.
 void MyWebPage::takePlayerAction()
 {
-    if (auto *view = qobject_cast<MyWebView *>(QWebEngineView::forPage(this)))
+    if (MyWebView *view = this->view())
         view->takeRecentUse();
 }
 
@@ -99,7 +91,7 @@ LinkPolicy::Decision MyWebPage::decide(LinkPolicy::Request request)
     request.inGameTab = isGamePage();
     request.userAction = request.userAction || recentlyUsed();
     request.fromLocalPage = isLocalPage();
-    const Decision decision = LinkPolicy::decide(request);
+    const Decision decision = LinkPolicy::decide(request, LinkPolicy::Rules::fromSettings());
     const bool window = request.origin == LinkPolicy::Origin::Window;
     if (window && decision == LinkPolicy::Blocked && !request.userAction && !request.fromLocalPage)
         qDebug() << "Refused window without the player's action from: " << url();
@@ -155,7 +147,8 @@ bool MyWebPage::carryOut(const QUrl &url, Decision decision)
     case LinkPolicy::Blocked:
         return false;
     case LinkPolicy::OpenInNewTab:
-        theMainWindow->openInNewTab(url.toString());
+        if (TabHost *host = TabHost::instance())
+            host->openInNewTab(url.toString());
         return false;
     case LinkPolicy::OpenOnDesktop:
         qDebug() << "launch ext browser";
@@ -232,47 +225,26 @@ void MyWebPage::showMovie(const QUrl &url)
         setHtml(MoviePlayer::errorPage(tr("The movie %1 cannot be played: %2").arg(url.toDisplayString(), problem)), url);
         return;
     }
-    setHtml(MoviePlayer::page(url), url);
+    setHtml(PageBridge::playerPage(url), url);
 }
 
 void MyWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
                                          int lineNumber, const QString &sourceId)
 {
-    // The reports of the client's own scripts, from a world the page cannot reach.
-    const QString clicked = clickToken + QLatin1String(" click ");
-    const QString playing = clickToken + QLatin1String(" playing ");
-    if (message.startsWith(clicked)) {
-        clickedUrl = QUrl(message.mid(clicked.size()));
-        clickedAt.start();
+    if (!bridge->take(level, message, sourceId))
+        QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceId);
+}
+
+void MyWebPage::onMoviePlaying(const QUrl &movie)
+{
+    // A web page is never given the content folder's movies (the request
+    // filter keeps them from it): a report naming one is the page's own
+    // doing, an event it fired itself.
+    if (movie.isLocalFile() && !isLocalPage()) {
+        qDebug() << "Refused movie report from: " << url();
         return;
     }
-    if (message.startsWith(playing)) {
-        const QUrl movie(message.mid(playing.size()));
-        // A web page is never given the content folder's movies (the request
-        // filter keeps them from it): a report naming one is the page's own
-        // doing, an event it fired itself.
-        if (movie.isLocalFile() && !isLocalPage()) {
-            qDebug() << "Refused movie report from: " << url();
-            return;
-        }
-        qDebug() << "Movie playing: " << movie;
-        return;
-    }
-    // Ruffle reports what goes wrong with a movie on the console, errors of its
-    // core marked "ERROR" among styling arguments. It also reports the faster
-    // renderers it could not use; it falls back to one that works.
-    if (sourceId.startsWith(QLatin1String(ClientScheme::name) + QLatin1Char(':'))) {
-        QString text = message;
-        text.remove(QLatin1String("%c"));
-        const int styles = text.indexOf(QLatin1String(" color: "));
-        if (styles >= 0)
-            text.truncate(styles);
-        const bool error = level == ErrorMessageLevel || text.startsWith(QLatin1String("ERROR"));
-        if (error && !text.contains(QLatin1String("renderer"), Qt::CaseInsensitive))
-            qDebug() << "Movie error: " << url() << text.trimmed();
-        return;
-    }
-    QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceId);
+    qDebug() << "Movie playing: " << movie;
 }
 
 // target=_blank and window.open(). The URL is known before any tab exists, so
@@ -292,12 +264,14 @@ void MyWebPage::onNewWindowRequested(QWebEngineNewWindowRequest &request)
     LinkPolicy::Request asked{target, LinkPolicy::LinkClicked, LinkPolicy::Origin::Window};
     asked.userAction = request.isUserInitiated();
     Decision decision = decide(asked);
-    if (decision == LinkPolicy::OpenInNewTab && !isGamePage() && !disguised && tabProfile()->cookieJar()
+    MyWebView *opener = view();
+    TabHost *host = TabHost::instance();
+    if (decision == LinkPolicy::OpenInNewTab && opener && opener->family() == TabKind::Site && !disguised
         && CookieJar::domainFileName(target.host()) == CookieJar::domainFileName(url().host()))
         decision = LinkPolicy::LoadInPlace;
-    if (!carryOut(target, decision))
+    if (!carryOut(target, decision) || !opener || !host)
         return;
-    MyWebView *view = theMainWindow->openWindowTab(tabProfile());
+    MyWebView *view = host->openWindowTab(opener);
     if (disguised)
         view->load(target);
     else

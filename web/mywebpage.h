@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QWebEnginePage>
 
+class MyWebView;
+class PageBridge;
 class TabProfile;
 class QWebEngineNewWindowRequest;
 
@@ -33,6 +35,7 @@ protected:
                                   const QString &sourceId) override;
 
 private:
+    MyWebView *view() const;
     Navigation classify(const QUrl &url, NavigationType type, bool isMainFrame);
     bool takeClick(const QUrl &url);
     bool isGamePage() const;
@@ -43,11 +46,12 @@ private:
     // Opens the URL where the decision sends it; true when it stays with this page.
     static bool carryOut(const QUrl &url, Decision decision);
     void onNewWindowRequested(QWebEngineNewWindowRequest &request);
+    void onMoviePlaying(const QUrl &movie);
 
     bool playerPending = false; // the player page for a movie is on its way
     bool programLoad = false;   // the main frame's navigation is the program's own load
-    // The page's secret for the reports of the player's clicks, and the last one.
-    QString clickToken;
+    PageBridge *bridge;
+    // The player's last click the page's scripts reported.
     QUrl clickedUrl;
     QElapsedTimer clickedAt;
 };

@@ -2,7 +2,6 @@
 
 #include "web/mywebpage.h"
 #include "web/tabprofile.h"
-#include "window/mainwindow.h"
 
 #include <QChildEvent>
 #include <QKeyEvent>
@@ -14,8 +13,10 @@ namespace {
 constexpr qint64 userActionLifetime = 5000;
 } // namespace
 
-MyWebView::MyWebView(QWidget *parent, TabProfile *profile)
+MyWebView::MyWebView(QWidget *parent, TabProfile *profile, TabKind kind, const MyWebView *opener)
     : QWebEngineView(parent)
+    , m_kind(kind)
+    , m_family(opener ? opener->family() : kind)
     , m_profile(profile ? profile : new TabProfile)
 {
     m_profile->retain();
@@ -62,7 +63,7 @@ bool MyWebView::eventFilter(QObject *watched, QEvent *event)
 {
     // Esc ends a page's full screen, as in browsers.
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
-        && theMainWindow && theMainWindow->isPageFullScreen()) {
+        && TabHost::instance() && TabHost::instance()->isPageFullScreen()) {
         page()->triggerAction(QWebEnginePage::ExitFullScreen);
         return true;
     }
@@ -114,13 +115,14 @@ QString MyWebView::labelForTitle(const QString &title, const QString &url)
 void MyWebView::onLoadFinished(bool)
 {
     const QString label = labelForUrl(url().toString());
-    if (!label.isNull())
-        theMainWindow->setTabLabel(this, label);
+    if (!label.isNull() && TabHost::instance())
+        TabHost::instance()->setTabLabel(this, label);
 }
 
 void MyWebView::onTitleChanged(QString title)
 {
-    theMainWindow->setTabLabel(this, labelForTitle(title, url().toString()));
+    if (TabHost::instance())
+        TabHost::instance()->setTabLabel(this, labelForTitle(title, url().toString()));
 }
 
 void MyWebView::onStatusBarMessage(QString)

@@ -1,6 +1,8 @@
 #ifndef MYWEBVIEW_H
 #define MYWEBVIEW_H
 
+#include "web/tabhost.h"
+
 #include <QElapsedTimer>
 #include <QWebEngineView>
 
@@ -14,9 +16,16 @@ class MyWebView : public QWebEngineView
     Q_OBJECT
 public:
     // Without a profile the view gets one of its own whose cookies stay in
-    // memory; a window opened by a page shares its opener's.
-    explicit MyWebView(QWidget *parent = nullptr, TabProfile *profile = nullptr);
+    // memory; a window opened by a page shares its opener's. The tab host's
+    // factories say what kind of tab the view is.
+    explicit MyWebView(QWidget *parent = nullptr, TabProfile *profile = nullptr, TabKind kind = TabKind::Site,
+                       const MyWebView *opener = nullptr);
     ~MyWebView() override;
+
+    TabKind kind() const { return m_kind; }
+    // The kind of the tab whose profile this one uses: its own, or for a
+    // window its opener's.
+    TabKind family() const { return m_family; }
 
     MyWebPage *webPage() const { return m_page; }
     TabProfile *tabProfile() const { return m_profile; }
@@ -43,6 +52,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    TabKind m_kind;
+    TabKind m_family;
     TabProfile *m_profile;
     MyWebPage *m_page;
     QElapsedTimer lastInput;

@@ -1,5 +1,7 @@
 #include "web/requestfilter.h"
 
+#include "app/gamefolder.h"
+
 #include "web/linkpolicy.h"
 
 #include <QDebug>
@@ -18,7 +20,7 @@ static bool isInside(const QString &path, const QString &folder)
 
 bool RequestFilter::isServedLocally(const QString &path)
 {
-    const QFileInfo content(QStringLiteral("content"));
+    const QFileInfo content(QLatin1String(GameFolder::content));
     const QFileInfo file(path);
     // A file that exists is judged where it really lies; one that does not
     // (a movie not installed yet) by its cleaned path.

@@ -1,11 +1,14 @@
 #include "web/tabprofile.h"
 
+#include "app/gamefolder.h"
+
 #include "web/cookiejar.h"
 #include "movie/movieplayer.h"
 #include "web/requestfilter.h"
 #include "movie/clientscheme.h"
 
 #include "web/mywebpage.h"
+#include "web/pagebridge.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -31,7 +34,7 @@ TabProfile::TabProfile(const QString &storageName, CookieJar *jar)
 
 QString TabProfile::gameDataPath()
 {
-    return QDir::currentPath() + QStringLiteral("/.webdata");
+    return GameFolder::absolute(GameFolder::webData);
 }
 
 TabProfile *TabProfile::forGame()
@@ -60,8 +63,7 @@ void TabProfile::setUp()
 {
     setUrlRequestInterceptor(new RequestFilter(this));
     installUrlSchemeHandler(ClientScheme::name, new ClientScheme(this));
-    scripts()->insert(MoviePlayer::detectionScript());
-    scripts()->insert(MoviePlayer::script());
+    scripts()->insert(PageBridge::profileScripts());
     // A main-frame answer of a movie's type plays, whatever its URL ends in;
     // the engine would offer it as a download.
     connect(this, &QWebEngineProfile::downloadRequested, this, [](QWebEngineDownloadRequest *download) {

@@ -1,5 +1,7 @@
 #include "window/flashenvironment.h"
 
+#include "app/gamefolder.h"
+
 #include "window/flashplatform.h"
 
 #include <QDebug>
@@ -22,7 +24,7 @@ QString flashSecurityPath()
 
 QString trustedContentPath()
 {
-    return QStringLiteral("%1content/").arg(QDir(QStringLiteral(".")).absolutePath() + QLatin1Char('/'));
+    return GameFolder::absolute(GameFolder::content) + QLatin1Char('/');
 }
 
 QString trustFilePath(const QString &securityFolder)

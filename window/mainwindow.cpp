@@ -86,7 +86,7 @@ void MainWindow::selectLanguage(const QString &code)
 {
     AppConfig::instance()->lang = code;
     {
-        QSettings settings(QString::fromLatin1(AppConfig::fileName), QSettings::IniFormat);
+        QSettings settings(AppConfig::fileName(), QSettings::IniFormat);
         settings.setValue("lang", code);
     }
     applyLanguage();
@@ -194,11 +194,7 @@ bool MainWindow::start()
     resize(config->width, config->height);
     connect(tabs, &QTabWidget::tabCloseRequested, this, &MainWindow::tabCloseRequested);
 
-    auto *game = new MyWebView(tabs, TabProfile::forGame());
-    appendTab(game, config->urlgame);
-    // The game tab never closes, so it offers no close button.
-    tabs->tabBar()->setTabButton(0, QTabBar::LeftSide, nullptr);
-    tabs->tabBar()->setTabButton(0, QTabBar::RightSide, nullptr);
+    MyWebView *game = openGameTab();
     runUpdate();
     game->load(gameUrl(config->urlgame));
     return true;
@@ -223,40 +219,78 @@ void MainWindow::appendTab(QWidget *widget, const QString &label)
     tabs->setCurrentIndex(tabs->count() - 1);
 }
 
-void MainWindow::openInNewTab(const QString &text)
+MyWebView *MainWindow::openGameTab()
+{
+    auto *game = new MyWebView(nullptr, TabProfile::forGame(), TabKind::Game);
+    tabs->insertTab(0, game, AppConfig::instance()->urlgame);
+    tabs->setCurrentIndex(0);
+    // The game tab never closes, so it offers no close button.
+    tabs->tabBar()->setTabButton(0, QTabBar::LeftSide, nullptr);
+    tabs->tabBar()->setTabButton(0, QTabBar::RightSide, nullptr);
+    return game;
+}
+
+MyWebView *MainWindow::gameTab() const
+{
+    auto *game = qobject_cast<MyWebView *>(tabs->widget(0));
+    return game && game->kind() == TabKind::Game ? game : nullptr;
+}
+
+MyWebView *MainWindow::openInNewTab(const QString &text)
 {
     // The jar's cookies reach the tab's own profile before the first request.
     const QUrl url(text, QUrl::TolerantMode);
     auto *jar = new CookieJar;
     jar->load(url);
-    auto *view = new MyWebView(nullptr, new TabProfile(jar));
+    auto *view = new MyWebView(nullptr, new TabProfile(jar), TabKind::Site);
     appendTab(view, QString());
     view->show();
     view->load(url);
+    return view;
 }
 
-MyWebView *MainWindow::openWindowTab(TabProfile *profile)
+MyWebView *MainWindow::openWindowTab(MyWebView *opener)
 {
-    auto *view = new MyWebView(nullptr, profile);
+    auto *view = new MyWebView(nullptr, opener->tabProfile(), TabKind::Window, opener);
     appendTab(view, QString());
     view->show();
     return view;
 }
 
-void MainWindow::setTabLabel(QWebEngineView *view, const QString &label)
+// The battle viewer is the game's own movie: it shares the game's saved data
+// and cookies (a local movie has no cookies of its own to keep).
+MyWebView *MainWindow::openBattleTab(int battle)
+{
+    MyWebView *game = gameTab();
+    if (!game)
+        return nullptr;
+    auto *view = new MyWebView(nullptr, game->tabProfile(), TabKind::Battle);
+    appendTab(view, QString());
+    view->show();
+    view->load(QUrl(battleUrl(AppConfig::instance()->battleMoviePath(), battle), QUrl::TolerantMode));
+    return view;
+}
+
+void MainWindow::setTabLabel(MyWebView *view, const QString &label)
 {
     const int index = tabs->indexOf(view);
     if (index < 0) {
         qDebug() << "setTabLabel: something wrong...";
         return;
     }
-    tabs->setTabText(index, index == 0 ? QStringLiteral("TarvenHOLM") : label);
+    tabs->setTabText(index, view->kind() == TabKind::Game ? QStringLiteral("TarvenHOLM") : label);
+}
+
+bool MainWindow::isShown(const MyWebView *view) const
+{
+    return view && tabs->currentWidget() == view;
 }
 
 void MainWindow::tabCloseRequested(int index)
 {
     qDebug() << "tabCloseRequested: " << index;
-    if (index <= 0)
+    auto *view = qobject_cast<MyWebView *>(tabs->widget(index));
+    if (index < 0 || (view && view->kind() == TabKind::Game))
         return;
     if (QWidget *widget = tabs->widget(index)) {
         if (!widget->close())
@@ -292,7 +326,7 @@ void MainWindow::toggleFullScreen()
     if (pageFullScreen) {
         if (fullScreenView)
             fullScreenView->page()->triggerAction(QWebEnginePage::ExitFullScreen);
-        showPageFullScreen(false);
+        showPageFullScreen(false, nullptr);
         return;
     }
     if (isFullScreen())
@@ -301,7 +335,7 @@ void MainWindow::toggleFullScreen()
         showFullScreen();
 }
 
-void MainWindow::showPageFullScreen(bool on, QWebEngineView *view)
+void MainWindow::showPageFullScreen(bool on, MyWebView *view)
 {
     if (on == pageFullScreen)
         return;
@@ -364,16 +398,7 @@ void MainWindow::doViewBattle()
                                             -2147483647, 2147483647, 1);
     if (battle == 0)
         return;
-    const QString url = battleUrl(AppConfig::instance()->battleMoviePath(), battle);
-    // The battle viewer is the game's own movie: it shares the game's saved
-    // data (a local movie has no cookies of its own to keep).
-    auto *game = qobject_cast<MyWebView *>(tabs->widget(0));
-    if (game && !game->tabProfile()->isOffTheRecord()) {
-        MyWebView *view = openWindowTab(game->tabProfile());
-        view->load(QUrl(url, QUrl::TolerantMode));
-        return;
-    }
-    openInNewTab(url);
+    openBattleTab(battle);
 }
 
 void MainWindow::doIntBrowser()

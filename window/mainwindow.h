@@ -1,6 +1,8 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "web/tabhost.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QUrl>
@@ -15,9 +17,10 @@ namespace Ui {
 class MainWindow;
 }
 
-// The client's one window: a tab widget of web views (tab 0 is the game) with
-// the "Navigation", "Favorites" and "Language" menus.
-class MainWindow : public QMainWindow
+// The client's one window: a tab widget of web views (the first is the game)
+// with the "Navigation", "Favorites" and "Language" menus. It hosts the tabs:
+// each kind of tab is made by one factory here.
+class MainWindow : public QMainWindow, public TabHost
 {
     Q_OBJECT
 public:
@@ -32,19 +35,24 @@ public:
     QWebEngineView *currentView() const;
 
     void appendTab(QWidget *widget, const QString &label);
-    // Every web tab is made here: a tab of its own for a URL (with the cookie
-    // store of its site), or a tab for a window a page opens (sharing the
-    // opener's profile), which the caller fills.
-    void openInNewTab(const QString &url);
-    MyWebView *openWindowTab(TabProfile *profile);
-    void setTabLabel(QWebEngineView *view, const QString &label);
+    // The game tab, first and never closed: the game's profile (its saved
+    // data on disk), empty until the caller loads the game.
+    MyWebView *openGameTab();
+    MyWebView *gameTab() const;
+    // The battle viewer showing the battle: the game's own movie, in the
+    // game's profile.
+    MyWebView *openBattleTab(int battle);
+
+    // TabHost: a site tab, a window's tab, labels, full screen (the view
+    // alone fills the screen, and the window comes back as it was).
+    MyWebView *openInNewTab(const QString &url) override;
+    MyWebView *openWindowTab(MyWebView *opener) override;
+    void setTabLabel(MyWebView *view, const QString &label) override;
+    bool isShown(const MyWebView *view) const override;
+    void showPageFullScreen(bool on, MyWebView *view) override;
+    bool isPageFullScreen() const override { return pageFullScreen; }
 
     MyTabWidget *tabWidget() const { return tabs; }
-
-    // A page's (or its movie's) request to fill the screen, or to end that:
-    // the view alone fills the screen, and the window comes back as it was.
-    void showPageFullScreen(bool on, QWebEngineView *view = nullptr);
-    bool isPageFullScreen() const { return pageFullScreen; }
 
     QTranslator *translatorRu = nullptr;
     QTranslator *translatorEn = nullptr;
@@ -83,7 +91,7 @@ private:
     Ui::MainWindow *ui;
     MyTabWidget *tabs;
     bool pageFullScreen = false;
-    QPointer<QWebEngineView> fullScreenView;
+    QPointer<MyWebView> fullScreenView;
     Qt::WindowStates stateBeforePage;
 };
 

@@ -135,8 +135,7 @@ void TestMovies::init()
     window = new MainWindow;
     window->resize(820, 700);
     window->show();
-    game = new MyWebView(window->tabWidget());
-    window->appendTab(game, "game");
+    game = window->openGameTab();
 }
 
 void TestMovies::cleanup()
@@ -201,6 +200,11 @@ void TestMovies::battleNumberReachesMovie()
     MessageLog log;
     window->doViewBattle();
     QCOMPARE(window->tabWidget()->count(), 2);
+    // The battle viewer is the game's own movie, in the game's profile.
+    auto *battle = qobject_cast<MyWebView *>(window->tabWidget()->widget(1));
+    QVERIFY(battle);
+    QCOMPARE(battle->kind(), TabKind::Battle);
+    QCOMPARE(battle->tabProfile(), game->tabProfile());
     // The movie read its number, fetched the battle from the server and told
     // what it got, by a link of its own: without the player's click it does
     // not reach the desktop.
@@ -339,17 +343,19 @@ void TestMovies::localFilesOutsideContent()
 }
 
 // A web page that makes a player element of its own for a content movie and
-// fires its "loaded" event itself gets no "Movie playing" line.
+// fires its "loaded" event itself, or writes a report line of its own, gets
+// no "Movie playing" line.
 void TestMovies::webPageCannotClaimLocalMovie()
 {
     const QUrl page(server->rootUrl() + "movies/plain.html");
     window->openInNewTab(page.toString());
     QTRY_COMPARE(view(1)->title(), QString("Plain"));
     MessageLog log;
-    WebTest::runJs(view(1), QString("const p = document.createElement('ruffle-embed');"
-                                    "p.setAttribute('src', '%1'); document.body.appendChild(p);"
+    WebTest::runJs(view(1), QString("console.log('0 playing %1');"
+                                    "const p = document.createElement('ruffle-embed');"
+                                    "p.setAttribute('src', '%2'); document.body.appendChild(p);"
                                     "setTimeout(() => p.dispatchEvent(new Event('loadeddata')), 100);")
-                                .arg(content("loader.swf?forged=1").toString()));
+                                .arg(server->rootUrl() + "movies/colours.swf", content("loader.swf?forged=1").toString()));
     QTRY_VERIFY(log.contains(debugLine("Refused movie report from: ", page)));
     QCOMPARE(log.countStarting("Movie playing:"), 0);
 }
@@ -443,14 +449,15 @@ void TestMovies::savedDataSurvives()
 {
     TestEnv::writeFile("content/save.html", "<html><head><title>Save</title></head></html>");
     for (const char *expected : {"none", "42"}) {
-        auto *view = new MyWebView(nullptr, TabProfile::forGame());
-        QPointer<TabProfile> profile = view->tabProfile();
-        QVERIFY(WebTest::load(view, content("save.html")));
-        QCOMPARE(WebTest::runJs(view, "var n = localStorage.getItem('n'); localStorage.setItem('n', '42'); n || 'none'")
+        QPointer<TabProfile> profile = game->tabProfile();
+        QVERIFY(WebTest::load(game, content("save.html")));
+        QCOMPARE(WebTest::runJs(game, "var n = localStorage.getItem('n'); localStorage.setItem('n', '42'); n || 'none'")
                      .toString(),
                  QString(expected));
-        delete view; // the client closes: its profile writes what it holds
+        delete window; // the client closes: its profile writes what it holds
         QTRY_VERIFY(profile.isNull());
+        window = new MainWindow; // and starts again
+        game = window->openGameTab();
     }
     QCOMPARE(QFile::permissions(TabProfile::gameDataPath()) & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }

@@ -83,7 +83,7 @@ void TestCookiePersistence::initTestCase()
 void TestCookiePersistence::openWindow()
 {
     window = new MainWindow;
-    window->appendTab(new MyWebView, "game");
+    window->openGameTab();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
 }

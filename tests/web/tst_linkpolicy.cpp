@@ -1,6 +1,5 @@
 // The navigation decision as a table: what each kind of request from each
 // kind of page becomes, with the player's action or without it.
-#include "app/appconfig.h"
 #include "testenv.h"
 #include "web/linkpolicy.h"
 
@@ -17,17 +16,16 @@ class TestLinkPolicy : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void decide_data();
     void decide();
+    void rules_data();
+    void rules();
 };
 
-void TestLinkPolicy::initTestCase()
-{
-    AppConfig *config = AppConfig::instance();
-    config->intbrowserKeys = QStringList({"/guild/"});
-    config->extbrowser = AppConfig::splitExtBrowser("http:,https:,mailto:"); // the default
-}
+namespace {
+// The default `extbrowser` and one `intbrowser` key.
+const LinkPolicy::Rules defaultRules{{"/guild/"}, {"http:", "https:", "mailto:"}};
+} // namespace
 
 // Where the request comes from, in a few words: "game", "site" (a forum or
 // partner tab) or "local" (a page of the content folder in the game tab),
@@ -91,7 +89,40 @@ void TestLinkPolicy::decide()
     request.inGameTab = from.startsWith("game") || from.startsWith("local");
     request.fromLocalPage = from.startsWith("local");
     request.userAction = from.endsWith("+player");
-    QCOMPARE(LinkPolicy::decide(request), decision);
+    QCOMPARE(LinkPolicy::decide(request, defaultRules), decision);
+}
+
+// The operator's texts: what a player's click in a forum tab becomes.
+void TestLinkPolicy::rules_data()
+{
+    QTest::addColumn<QStringList>("internal");
+    QTest::addColumn<QStringList>("external");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<LinkPolicy::Decision>("decision");
+    using namespace LinkPolicy;
+    const QString outside = "http://www.example.org/";
+    QTest::newRow("no extbrowser: outside loads in place") << QStringList() << QStringList() << outside << Default;
+    QTest::newRow("only mailto: goes out") << QStringList() << QStringList({"mailto:"}) << outside << Default;
+    QTest::newRow("empty entry: every web link goes out") << QStringList() << QStringList({""}) << outside << OpenOnDesktop;
+    QTest::newRow("empty entry: never a local file") << QStringList() << QStringList({""})
+                                                     << "file:///game/content/pages/second.html" << Default;
+    QTest::newRow("internal before external") << QStringList({"example.org"}) << QStringList({"http:"}) << outside
+                                              << OpenInNewTab;
+    QTest::newRow("the forum is always internal") << QStringList() << QStringList({"http:"})
+                                                  << "http://forum.tarvenholm.example/" << OpenInNewTab;
+    QTest::newRow("the counter is always blocked") << QStringList({"counter"}) << QStringList({""})
+                                                   << "http://counter.yadro.ru/hit" << Blocked;
+}
+
+void TestLinkPolicy::rules()
+{
+    QFETCH(QStringList, internal);
+    QFETCH(QStringList, external);
+    QFETCH(QString, url);
+    QFETCH(LinkPolicy::Decision, decision);
+    LinkPolicy::Request request{QUrl(url), LinkPolicy::LinkClicked, Origin::Page};
+    request.userAction = true;
+    QCOMPARE(LinkPolicy::decide(request, {internal, external}), decision);
 }
 
 TARVEN_TEST_MAIN(TestLinkPolicy)

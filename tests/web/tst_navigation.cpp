@@ -46,6 +46,7 @@ private slots:
     void pageOpensNoTabOnItsOwn_data();
     void pageOpensNoTabOnItsOwn();
     void localAliasClickedOnRemotePage();
+    void forgedClickReport();
     void programLoadsFollowRedirects_data();
     void programLoadsFollowRedirects();
 
@@ -157,8 +158,7 @@ void TestNavigation::init()
     window = new MainWindow;
     window->resize(800, 600);
     window->show();
-    game = new MyWebView(window->tabWidget());
-    window->appendTab(game, "./content/loader.swf");
+    game = window->openGameTab();
     QVERIFY(loadInto(game, QUrl::fromLocalFile(pages + "/game.html")));
     server->clearAccessLog();
 }
@@ -500,6 +500,15 @@ void TestNavigation::forumPageBehaviours()
         QCOMPARE(view(2)->tabProfile(), view(1)->tabProfile());
         QTest::qWait(2000);
         QCOMPARE(WebTest::runJs(view(1), "window.picker.closed").toBool(), false);
+        // So is a window that window opens toward the site, on a click.
+        WebTest::runJs(view(2), "const a = document.createElement('a'); a.id = 'again'; a.href = '#';"
+                                "a.textContent = 'again'; a.style = 'display:block;width:200px;height:30px';"
+                                "a.onclick = function () { window.open('tools.html'); return false; };"
+                                "document.body.prepend(a);");
+        QVERIFY(WebTest::click(view(2), "#again"));
+        QTRY_COMPARE(window->tabWidget()->count(), tabs + 1);
+        QTRY_COMPARE(view(3)->title(), QString("Tools"));
+        QCOMPARE(view(3)->tabProfile(), view(1)->tabProfile());
     } else {
         QVERIFY(log.contains(debugLine("acceptNavigationRequest: ", QUrl(site("forum.tarvenholm/topic.html")), " --- ", 5)));
     }
@@ -548,6 +557,18 @@ void TestNavigation::localAliasClickedOnRemotePage()
     QTest::qWait(300);
     QTRY_COMPARE(game->title(), QString("Remote"));
     QTRY_COMPARE(window->tabWidget()->count(), 1);
+}
+
+// A page writing the click script's report line itself is not the player:
+// its script's move to a partner site stays in its tab.
+void TestNavigation::forgedClickReport()
+{
+    window->openInNewTab(site("forum.tarvenholm/index.html"));
+    QTRY_COMPARE(view(1)->title(), QString("Forum"));
+    const QString target = site("guild/index.html");
+    WebTest::runJs(view(1), QString("console.log('0 click %1'); location.href = '%1'").arg(target));
+    QTRY_COMPARE(view(1)->title(), QString("Guild"));
+    QCOMPARE(window->tabWidget()->count(), 2);
 }
 
 void TestNavigation::programLoadsFollowRedirects_data()

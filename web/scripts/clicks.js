@@ -5,19 +5,19 @@
 // report carries the page's secret token: the page cannot forge one.
 (function () {
     'use strict';
-    const token = '%TOKEN%';
+    const report = '%CLICK_REPORT%';
     document.addEventListener('click', function (event) {
         if (!event.isTrusted)
             return;
         for (let element = event.target; element && element.nodeType === 1; element = element.parentElement) {
             const tag = element.tagName;
             if ((tag === 'A' || tag === 'AREA') && element.href) {
-                console.log(token + ' click ' + element.href);
+                console.log(report + element.href);
                 return;
             }
             if ((tag === 'INPUT' || tag === 'BUTTON') && element.form
                     && (element.type === 'submit' || element.type === 'image')) {
-                console.log(token + ' click ' + (element.formAction || element.form.action));
+                console.log(report + (element.formAction || element.form.action));
                 return;
             }
         }

@@ -7,10 +7,7 @@
     'use strict';
     if (navigator.plugins && navigator.plugins.namedItem && navigator.plugins.namedItem('Shockwave Flash'))
         return;
-    const types = [
-        {type: 'application/x-shockwave-flash', suffixes: 'swf', description: 'Shockwave Flash'},
-        {type: 'application/futuresplash', suffixes: 'spl', description: 'FutureSplash Player'},
-    ];
+    const types = %FLASH_TYPES%;
     const flash = {
         name: 'Shockwave Flash',
         filename: 'ruffle.js', // the name Ruffle knows as its own: it still plays the movies

@@ -8,16 +8,18 @@
     window.__tarvenholmMovies = true;
 
     // Ruffle's files come from the client's own folder through its own scheme.
-    // The client fills in the names it shares with this script.
-    const clientBase = '%CLIENT_SCHEME%:/';
-    const ruffleBase = clientBase + 'ruffle/';
+    // The client fills in the names it shares with this script (PageBridge).
+    const ruffleBase = '%RUFFLE_BASE%';
+    const netBase = '%NET_BASE%';
+    const netKeys = %NET_KEYS%;
+    const flashTypes = %FLASH_TYPES%.map(function (flash) { return flash.type; });
     // Ruffle will not fetch file: URLs itself; a movie's loads from the local
     // content folder are handed to it under this name and fetched here.
     const localPrefix = '%LOCAL_SCHEME%:';
 
     function isMovie(element) {
         const type = (element.getAttribute('type') || '').toLowerCase();
-        if (type === 'application/x-shockwave-flash' || type === 'application/futuresplash')
+        if (flashTypes.includes(type))
             return true;
         if ((element.getAttribute('classid') || '').toLowerCase().includes('d27cdb6e-ae6d-11cf-96b8-444553540000'))
             return true;
@@ -45,8 +47,8 @@
     // last server's. A child movie learns its own URL (and query) from it.
     function answerUrl(request, url) {
         const final = request.responseURL || url;
-        if (final.startsWith(clientBase + 'net?'))
-            return new URLSearchParams(final.slice(final.indexOf('?') + 1)).get('url') || url;
+        if (final.startsWith(netBase))
+            return new URLSearchParams(final.slice(netBase.length)).get(netKeys.url) || url;
         return final;
     }
 
@@ -73,15 +75,17 @@
         const bodyRead = request.method === 'GET' || request.method === 'HEAD'
             ? Promise.resolve(null) : request.arrayBuffer();
         return bodyRead.then(function (body) {
-            const query = new URLSearchParams({url: request.url, method: request.method});
+            const query = new URLSearchParams();
+            query.set(netKeys.url, request.url);
+            query.set(netKeys.method, request.method);
             if (body) {
                 let bytes = '';
                 for (const byte of new Uint8Array(body))
                     bytes += String.fromCharCode(byte);
-                query.set('body', btoa(bytes));
-                query.set('type', request.headers.get('Content-Type') || '');
+                query.set(netKeys.body, btoa(bytes));
+                query.set(netKeys.type, request.headers.get('Content-Type') || '');
             }
-            return fetchFromScheme(clientBase + 'net?' + query.toString());
+            return fetchFromScheme(netBase + query.toString());
         });
     }
 
@@ -145,7 +149,7 @@
         });
     }
     const players = new MutationObserver(function () {
-        for (const player of document.querySelectorAll('ruffle-embed, ruffle-object, ruffle-player'))
+        for (const player of document.querySelectorAll('%PLAYERS%'))
             passFSCommands(player);
     });
 

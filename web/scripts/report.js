@@ -4,7 +4,7 @@
 // carries the page's secret token, so a page cannot claim a movie is playing.
 (function () {
     'use strict';
-    const token = '%TOKEN%';
+    const report = '%PLAYING_REPORT%';
     function movieUrl(player) {
         let source = player.getAttribute('src') || player.getAttribute('data') || '';
         if (!source && player.querySelector) {
@@ -24,12 +24,12 @@
         player.addEventListener('loadeddata', function () {
             // The frame after the movie's data has been taken in is its first one drawn.
             requestAnimationFrame(function () {
-                requestAnimationFrame(function () { console.log(token + ' playing ' + movieUrl(player)); });
+                requestAnimationFrame(function () { console.log(report + movieUrl(player)); });
             });
         }, {once: true});
     }
     new MutationObserver(function () {
-        for (const player of document.querySelectorAll('ruffle-embed, ruffle-object, ruffle-player'))
+        for (const player of document.querySelectorAll('%PLAYERS%'))
             watch(player);
     }).observe(document, {childList: true, subtree: true});
 })();

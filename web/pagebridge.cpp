@@ -1,0 +1,166 @@
+#include "web/pagebridge.h"
+
+#include "movie/clientscheme.h"
+#include "movie/movieplayer.h"
+#include "movie/movieproxy.h"
+#include "movie/socketbridge.h"
+
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QWebEngineScriptCollection>
+
+namespace {
+// The verbs of a page's reports: "<token> <verb> <URL>".
+const QLatin1String clickVerb(" click ");
+const QLatin1String playingVerb(" playing ");
+
+QString randomToken()
+{
+    quint32 words[4];
+    QRandomGenerator::system()->fillRange(words);
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex());
+}
+
+QString json(const QJsonValue &value)
+{
+    return QString::fromUtf8(value.isArray() ? QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)
+                                             : QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+}
+
+// The names the scripts share with the client, as "%NAME%" in their text.
+const QHash<QString, QString> &sharedNames()
+{
+    static const QHash<QString, QString> names = [] {
+        QJsonArray types;
+        for (const MoviePlayer::FlashType &flash : MoviePlayer::flashTypes) {
+            types.append(QJsonObject{{QStringLiteral("type"), QLatin1String(flash.type)},
+                                     {QStringLiteral("suffixes"), QLatin1String(flash.suffixes)},
+                                     {QStringLiteral("description"), QLatin1String(flash.description)}});
+        }
+        const QJsonObject keys{{QStringLiteral("url"), QLatin1String(MovieProxy::Keys::url)},
+                               {QStringLiteral("method"), QLatin1String(MovieProxy::Keys::method)},
+                               {QStringLiteral("body"), QLatin1String(MovieProxy::Keys::body)},
+                               {QStringLiteral("type"), QLatin1String(MovieProxy::Keys::type)}};
+        const QString scheme = QLatin1String(ClientScheme::name) + QLatin1Char(':');
+        return QHash<QString, QString>{
+            {QStringLiteral("RUFFLE_BASE"), scheme + QLatin1String(ClientScheme::rufflePath)},
+            {QStringLiteral("NET_BASE"), scheme + QLatin1String(ClientScheme::netPath) + QLatin1Char('?')},
+            {QStringLiteral("NET_KEYS"), json(keys)},
+            {QStringLiteral("LOCAL_SCHEME"), QLatin1String(MoviePlayer::localScheme)},
+            {QStringLiteral("FLASH_TYPES"), json(types)},
+            {QStringLiteral("PLAYERS"), QLatin1String(MoviePlayer::playerElements)},
+            {QStringLiteral("WEBSOCKET"), QLatin1String(ClientScheme::socketGlobal)},
+        };
+    }();
+    return names;
+}
+
+QString filled(QString text, const QHash<QString, QString> &names)
+{
+    for (auto it = names.begin(); it != names.end(); ++it)
+        text.replace(QLatin1Char('%') + it.key() + QLatin1Char('%'), it.value());
+    return text;
+}
+
+// A script's text with the shared names filled in, read once (pages are made
+// on the GUI thread only).
+QString source(const QString &file)
+{
+    static QHash<QString, QString> read;
+    auto it = read.find(file);
+    if (it == read.end()) {
+        QFile resource(QStringLiteral(":/scripts/") + file);
+        resource.open(QIODevice::ReadOnly);
+        it = read.insert(file, filled(QString::fromUtf8(resource.readAll()), sharedNames()));
+    }
+    return it.value();
+}
+
+// Every frame gets the client's scripts, not only the top one.
+QWebEngineScript script(const QString &name, const QString &code, QWebEngineScript::ScriptWorldId world,
+                        QWebEngineScript::InjectionPoint when)
+{
+    QWebEngineScript script;
+    script.setName(name);
+    script.setSourceCode(code);
+    script.setWorldId(world);
+    script.setInjectionPoint(when);
+    script.setRunsOnSubFrames(true);
+    return script;
+}
+} // namespace
+
+PageBridge::PageBridge(QWebEnginePage *page)
+    : QObject(page)
+    , token(randomToken())
+{
+    const QHash<QString, QString> own{{QStringLiteral("CLICK_REPORT"), token + clickVerb},
+                                      {QStringLiteral("PLAYING_REPORT"), token + playingVerb}};
+    QWebEngineScriptCollection &scripts = page->scripts();
+    // Reports from a world the page can neither see nor change.
+    scripts.insert(script(QStringLiteral("tarvenholm-clicks"), filled(source(QStringLiteral("clicks.js")), own),
+                          QWebEngineScript::ApplicationWorld, QWebEngineScript::DocumentCreation));
+    scripts.insert(script(QStringLiteral("tarvenholm-report"), filled(source(QStringLiteral("report.js")), own),
+                          QWebEngineScript::ApplicationWorld, QWebEngineScript::DocumentCreation));
+    // The page's way to the game's socket servers (SocketBridge): Ruffle's
+    // proxy for each, with the page's own secrets, before the page's own
+    // scripts, in the page's world, where Ruffle runs.
+    if (SocketBridge *bridge = SocketBridge::shared()) {
+        QJsonArray proxies;
+        for (const SocketBridge::Proxy &proxy : bridge->proxiesFor(page)) {
+            proxies.append(QJsonObject{{QStringLiteral("host"), proxy.endpoint.host},
+                                       {QStringLiteral("port"), int(proxy.endpoint.port)},
+                                       {QStringLiteral("proxyUrl"), proxy.url}});
+        }
+        scripts.insert(script(QStringLiteral("tarvenholm-sockets"),
+                              filled(source(QStringLiteral("sockets.js")), {{QStringLiteral("PROXIES"), json(proxies)}}),
+                              QWebEngineScript::MainWorld, QWebEngineScript::DocumentCreation));
+    }
+}
+
+QList<QWebEngineScript> PageBridge::profileScripts()
+{
+    // Ruffle's players are elements of the page's own: the page's world.
+    return {script(QStringLiteral("tarvenholm-detect"), source(QStringLiteral("detect.js")), QWebEngineScript::MainWorld,
+                   QWebEngineScript::DocumentCreation),
+            script(QStringLiteral("tarvenholm-movies"), source(QStringLiteral("movies.js")), QWebEngineScript::MainWorld,
+                   QWebEngineScript::DocumentReady)};
+}
+
+QString PageBridge::playerPage(const QUrl &movie)
+{
+    return filled(source(QStringLiteral("player.html")),
+                  {{QStringLiteral("MOVIE"), movie.toString(QUrl::FullyEncoded).toHtmlEscaped()},
+                   {QStringLiteral("FULLSCREEN"), movie.isLocalFile() ? QStringLiteral("true") : QStringLiteral("false")}});
+}
+
+bool PageBridge::take(QWebEnginePage::JavaScriptConsoleMessageLevel level, const QString &message,
+                      const QString &sourceId)
+{
+    if (message.startsWith(token + clickVerb)) {
+        emit clicked(QUrl(message.mid(token.size() + clickVerb.size())));
+        return true;
+    }
+    if (message.startsWith(token + playingVerb)) {
+        emit moviePlaying(QUrl(message.mid(token.size() + playingVerb.size())));
+        return true;
+    }
+    // Ruffle reports what goes wrong with a movie on the console, errors of its
+    // core marked "ERROR" among styling arguments. It also reports the faster
+    // renderers it could not use; it falls back to one that works.
+    if (!sourceId.startsWith(QLatin1String(ClientScheme::name) + QLatin1Char(':')))
+        return false;
+    QString text = message;
+    text.remove(QLatin1String("%c"));
+    const int styles = text.indexOf(QLatin1String(" color: "));
+    if (styles >= 0)
+        text.truncate(styles);
+    const bool error = level == QWebEnginePage::ErrorMessageLevel || text.startsWith(QLatin1String("ERROR"));
+    if (error && !text.contains(QLatin1String("renderer"), Qt::CaseInsensitive))
+        emit movieError(text.trimmed());
+    return true;
+}

@@ -1,0 +1,48 @@
+#ifndef PAGEBRIDGE_H
+#define PAGEBRIDGE_H
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+
+// The client's scripts in its pages (web/scripts/) and what they tell it: the
+// one place for the protocol between the two sides. Every script is built
+// here, with the names both sides use filled in from this side (the client's
+// schemes and paths, the net bridge's query keys, the Flash types, Ruffle's
+// elements). Each page's reports carry its own secret token and a verb, from
+// a world the page cannot reach; they come back here as signals.
+class PageBridge : public QObject
+{
+    Q_OBJECT
+public:
+    // Gives the page its own scripts: the reports of the player's clicks and
+    // of movies playing, and the way to the game's socket servers.
+    explicit PageBridge(QWebEnginePage *page);
+
+    // What every page of a profile gets: a Flash Player among the browser's
+    // plug-ins, and the script that finds a page's movies and plays them.
+    static QList<QWebEngineScript> profileScripts();
+    // The page that plays the movie over the whole view. The content folder's
+    // movies (the game, the battle viewer) may fill the screen after a click.
+    static QString playerPage(const QUrl &movie);
+
+    // A message of the page's console: true when it was one of the client's
+    // own, which the page never sees answered.
+    bool take(QWebEnginePage::JavaScriptConsoleMessageLevel level, const QString &message, const QString &sourceId);
+
+signals:
+    // The player activated a link or submit button toward the URL.
+    void clicked(const QUrl &url);
+    // A movie of the page has drawn its first frame.
+    void moviePlaying(const QUrl &movie);
+    // Ruffle could not play a movie of the page, in its words.
+    void movieError(const QString &text);
+
+private:
+    QString token;
+};
+
+#endif // PAGEBRIDGE_H
