@@ -2,6 +2,8 @@
 
 #include "app/appconfig.h"
 #include "movie/clientscheme.h"
+#include "movie/movieplayer.h"
+#include "web/cookiejar.h"
 
 const char *const LinkPolicy::forumHostFragment = "forum.tarvenholm";
 const char *const LinkPolicy::blockedHostFragment = "counter.yadro.ru";
@@ -75,19 +77,36 @@ static bool isHistoryMove(LinkPolicy::Navigation navigation)
         || navigation == LinkPolicy::FormResubmitted;
 }
 
+// One site: the same registrable domain, as the cookie stores are kept.
+static bool sameSite(const QUrl &a, const QUrl &b)
+{
+    return !a.host().isEmpty() && CookieJar::domainFileName(a.host()) == CookieJar::domainFileName(b.host());
+}
+
 LinkPolicy::Decision LinkPolicy::decide(const Request &request, const Rules &rules)
 {
     const QUrl &url = request.url;
     const Origin origin = request.origin;
+    // A local movie's link to a local file, asked for again under its own
+    // name; for a window, the file is decided on.
+    if (MoviePlayer::isDisguisedLocal(url)) {
+        if (!request.fromLocalPage || origin == Origin::Frame)
+            return Blocked;
+        if (origin != Origin::Window)
+            return LoadLocal;
+        Request local = request;
+        local.url = MoviePlayer::localUrl(url);
+        return decide(local, rules);
+    }
     // A web page's window without the player's action is dropped: a timer
     // could otherwise open tab after tab.
     if (origin == Origin::Window && !request.userAction && !request.fromLocalPage)
         return Blocked;
-    Decision decision = decide(url.toString(), request.navigation, request.inGameTab, rules);
+    Decision decision = decide(url.toString(), request.navigation, (request.tab == TabKind::Game), rules);
     // The same for a page's own back, forward or reload toward an internal
     // site: it moves the page in its tab, or, in the game tab, nowhere.
     if (decision == OpenInNewTab && isHistoryMove(request.navigation) && !request.userAction)
-        decision = request.inGameTab ? Blocked : LoadInPlace;
+        decision = (request.tab == TabKind::Game) ? Blocked : LoadInPlace;
     if (decision == OpenOnDesktop) {
         if (origin == Origin::Program)
             decision = LoadInPlace; // what the client loads itself stays in its tab
@@ -100,5 +119,16 @@ LinkPolicy::Decision LinkPolicy::decide(const Request &request, const Rules &rul
     }
     if ((decision == Default || decision == LoadInPlace) && !loadsInPlace(url))
         decision = Blocked;
+    if (origin == Origin::Window) {
+        // A forum or partner page's window toward its own site (a picker, an
+        // upload window) writes back to its opener: it stays the page's.
+        if (decision == OpenInNewTab && request.tab != TabKind::Game && request.family == TabKind::Site
+            && sameSite(url, request.pageUrl))
+            decision = LoadInPlace;
+        return decision;
+    }
+    // The engine would offer a movie as a download.
+    if ((decision == Default || decision == LoadInPlace) && origin != Origin::Frame && MoviePlayer::isMovie(url))
+        decision = PlayMovie;
     return decision;
 }

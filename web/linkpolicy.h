@@ -1,6 +1,8 @@
 #ifndef LINKPOLICY_H
 #define LINKPOLICY_H
 
+#include "web/tabhost.h"
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -22,7 +24,15 @@ enum Navigation {
     FormResubmitted = 4,
     Other = 5, // not asked for by the user: the program's own loads, scripts, frames, redirects
 };
-enum Decision { Blocked, OpenInNewTab, OpenOnDesktop, LoadInPlace, Default };
+enum Decision {
+    Blocked,
+    OpenInNewTab,
+    OpenOnDesktop,
+    LoadInPlace,
+    Default,
+    PlayMovie, // the page shows the movie in its player page
+    LoadLocal, // the content file behind a local alias loads in place, under its own name
+};
 // Who asks for a navigation.
 enum class Origin {
     Program,   // the client's own load (the game, a new tab's first page)
@@ -60,14 +70,21 @@ struct Request {
     QUrl url;
     Navigation navigation = Other;
     Origin origin = Origin::Page;
-    bool inGameTab = false;
+    // The asking page's tab, and the kind of tab whose profile it uses (a
+    // window's opener's).
+    TabKind tab = TabKind::Site;
+    TabKind family = TabKind::Site;
+    // The asking page's own URL.
+    QUrl pageUrl;
     // Whether the player asked for it (a click, a key in the view just before).
     bool userAction = false;
     // Whether the asking page is one of the content folder's (which the game trusts).
     bool fromLocalPage = false;
 };
 // The decision with the rules above. A page's own back, forward, reload or
-// window opens a tab only on the player's action.
+// window opens a tab only on the player's action. A main-frame movie plays in
+// its page; a local alias is the content folder's pages' alone; a site tab's
+// window toward its own site stays the page's (it keeps its opener).
 Decision decide(const Request &request, const Rules &rules);
 }
 

@@ -3,7 +3,6 @@
 #include "app/appconfig.h"
 #include "movie/movieplayer.h"
 #include "movie/clientscheme.h"
-#include "web/cookiejar.h"
 #include "web/pagebridge.h"
 #include "web/requestfilter.h"
 #include "web/mywebview.h"
@@ -84,16 +83,23 @@ void MyWebPage::takePlayerAction()
 }
 
 // The request as this page's tab sees it: the player's action within the last
-// seconds (or one the engine saw), the game tab, a page of the content folder.
-// A tab made for the player's action uses the action up.
+// seconds (or one the engine saw), the tab's kind, the page and whether it is
+// one of the content folder's. A tab made for the player's action uses the
+// action up.
 LinkPolicy::Decision MyWebPage::decide(LinkPolicy::Request request)
 {
-    request.inGameTab = isGamePage();
+    if (const MyWebView *view = this->view()) {
+        request.tab = view->kind();
+        request.family = view->family();
+    }
+    request.pageUrl = url();
     request.userAction = request.userAction || recentlyUsed();
     request.fromLocalPage = isLocalPage();
     const Decision decision = LinkPolicy::decide(request, LinkPolicy::Rules::fromSettings());
     const bool window = request.origin == LinkPolicy::Origin::Window;
-    if (window && decision == LinkPolicy::Blocked && !request.userAction && !request.fromLocalPage)
+    if (decision == LinkPolicy::Blocked && MoviePlayer::isDisguisedLocal(request.url))
+        qDebug() << "Refused local alias from: " << url();
+    else if (window && decision == LinkPolicy::Blocked && !request.userAction && !request.fromLocalPage)
         qDebug() << "Refused window without the player's action from: " << url();
     const bool makesTab = decision == LinkPolicy::OpenInNewTab
         || (window && decision != LinkPolicy::Blocked && decision != LinkPolicy::OpenOnDesktop);
@@ -144,6 +150,15 @@ MyWebPage::Navigation MyWebPage::classify(const QUrl &url, NavigationType type, 
 bool MyWebPage::carryOut(const QUrl &url, Decision decision)
 {
     switch (decision) {
+    case LinkPolicy::PlayMovie:
+        // In the player page, which keeps the movie's URL as its own.
+        QMetaObject::invokeMethod(this, [this, url] { showMovie(url); }, Qt::QueuedConnection);
+        return false;
+    case LinkPolicy::LoadLocal: {
+        const QUrl local = MoviePlayer::localUrl(url);
+        QMetaObject::invokeMethod(this, [this, local] { load(local); }, Qt::QueuedConnection);
+        return false;
+    }
     case LinkPolicy::Blocked:
         return false;
     case LinkPolicy::OpenInNewTab:
@@ -174,20 +189,7 @@ bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
         && MoviePlayer::isMovie(this->url())) {
         const QUrl movie = this->url();
         qDebug() << "acceptNavigationRequest: " << movie << " --- " << int(LinkPolicy::Reload);
-        const Decision decision = decide({movie, LinkPolicy::Reload, LinkPolicy::Origin::Page});
-        if (carryOut(movie, decision))
-            QMetaObject::invokeMethod(this, [this, movie] { showMovie(movie); }, Qt::QueuedConnection);
-        return false;
-    }
-    // A local movie's link to a local file: asked for again under its own
-    // name. Only local pages may use the alias.
-    if (MoviePlayer::isDisguisedLocal(url)) {
-        if (isMainFrame && isLocalPage()) {
-            const QUrl local = MoviePlayer::localUrl(url);
-            QMetaObject::invokeMethod(this, [this, local] { load(local); }, Qt::QueuedConnection);
-        } else {
-            qDebug() << "Refused local alias from: " << this->url();
-        }
+        carryOut(movie, decide({movie, LinkPolicy::Reload, LinkPolicy::Origin::Page}));
         return false;
     }
     const bool byDefault = QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
@@ -202,12 +204,6 @@ bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
     const Decision decision = decide({url, navigation, origin});
     if (!carryOut(url, decision))
         return false;
-    // The engine would offer a movie as a download: it plays in the player page,
-    // which keeps the movie's URL as its own.
-    if (isMainFrame && MoviePlayer::isMovie(url)) {
-        QMetaObject::invokeMethod(this, [this, url] { showMovie(url); }, Qt::QueuedConnection);
-        return false;
-    }
     return decision == LinkPolicy::LoadInPlace || byDefault;
 }
 
@@ -254,21 +250,15 @@ void MyWebPage::onMoviePlaying(const QUrl &movie)
 // its opener (pickers and upload windows write back to it).
 void MyWebPage::onNewWindowRequested(QWebEngineNewWindowRequest &request)
 {
-    const bool disguised = MoviePlayer::isDisguisedLocal(request.requestedUrl());
-    if (disguised && !isLocalPage()) {
-        qDebug() << "Refused local alias from: " << url();
-        return;
-    }
-    const QUrl target = disguised ? MoviePlayer::localUrl(request.requestedUrl()) : request.requestedUrl();
+    const QUrl requested = request.requestedUrl();
+    const bool disguised = MoviePlayer::isDisguisedLocal(requested);
+    const QUrl target = disguised ? MoviePlayer::localUrl(requested) : requested;
     qDebug() << "acceptNavigationRequest: " << target << " --- " << int(LinkPolicy::LinkClicked);
-    LinkPolicy::Request asked{target, LinkPolicy::LinkClicked, LinkPolicy::Origin::Window};
+    LinkPolicy::Request asked{requested, LinkPolicy::LinkClicked, LinkPolicy::Origin::Window};
     asked.userAction = request.isUserInitiated();
-    Decision decision = decide(asked);
+    const Decision decision = decide(asked);
     MyWebView *opener = view();
     TabHost *host = TabHost::instance();
-    if (decision == LinkPolicy::OpenInNewTab && opener && opener->family() == TabKind::Site && !disguised
-        && CookieJar::domainFileName(target.host()) == CookieJar::domainFileName(url().host()))
-        decision = LinkPolicy::LoadInPlace;
     if (!carryOut(target, decision) || !opener || !host)
         return;
     MyWebView *view = host->openWindowTab(opener);

@@ -43,8 +43,9 @@ private:
     bool recentlyUsed() const;
     void takePlayerAction();
     Decision decide(LinkPolicy::Request request);
-    // Opens the URL where the decision sends it; true when it stays with this page.
-    static bool carryOut(const QUrl &url, Decision decision);
+    // Opens the URL where the decision sends it; true when the engine's
+    // navigation goes on.
+    bool carryOut(const QUrl &url, Decision decision);
     void onNewWindowRequested(QWebEngineNewWindowRequest &request);
     void onMoviePlaying(const QUrl &movie);
 

@@ -27,8 +27,9 @@ namespace {
 const LinkPolicy::Rules defaultRules{{"/guild/"}, {"http:", "https:", "mailto:"}};
 } // namespace
 
-// Where the request comes from, in a few words: "game", "site" (a forum or
-// partner tab) or "local" (a page of the content folder in the game tab),
+// Where the request comes from, in a few words: "game" (a web page in the
+// game tab), "site" (a partner page in its tab), "popup" (a window that page
+// opened) or "local" (a page of the content folder in the game tab),
 // "+player" when the player acted just before.
 void TestLinkPolicy::decide_data()
 {
@@ -76,6 +77,28 @@ void TestLinkPolicy::decide_data()
     QTest::newRow("outside window on a click") << outside << LinkClicked << Origin::Window << "site+player" << OpenOnDesktop;
     QTest::newRow("local page's own window") << local << LinkClicked << Origin::Window << "local" << Default;
     QTest::newRow("local page's forum window") << forum << LinkClicked << Origin::Window << "local" << OpenInNewTab;
+    // A partner page's windows toward its own site stay its own (they keep their opener).
+    const QString picker = "http://partner.example/guild/picker.html";
+    QTest::newRow("partner's window toward its site") << picker << LinkClicked << Origin::Window << "site+player" << LoadInPlace;
+    QTest::newRow("partner's window toward its other host") << "http://www.partner.example/guild/x.html" << LinkClicked
+                                                           << Origin::Window << "site+player" << LoadInPlace;
+    QTest::newRow("partner pop-up's window toward its site") << picker << LinkClicked << Origin::Window << "popup+player" << LoadInPlace;
+    QTest::newRow("game page's window toward a partner") << picker << LinkClicked << Origin::Window << "game+player" << OpenInNewTab;
+    // Movies play in their page, wherever the page may go.
+    const QString movie = "file:///game/content/battle.swf?12";
+    QTest::newRow("program loads a movie") << movie << Other << Origin::Program << "game" << PlayMovie;
+    QTest::newRow("local movie link") << movie << LinkClicked << Origin::Page << "local+player" << PlayMovie;
+    QTest::newRow("forum movie in place") << "http://forum.tarvenholm.example/a.swf" << Other << Origin::Page << "site" << PlayMovie;
+    QTest::newRow("movie in a frame") << movie << Other << Origin::Frame << "local" << Default;
+    QTest::newRow("movie in a window: its page plays it") << movie << LinkClicked << Origin::Window << "local" << Default;
+    QTest::newRow("outside movie clicked") << "http://www.example.org/a.swf" << LinkClicked << Origin::Page << "site+player" << OpenOnDesktop;
+    // The local alias: the content folder's pages' alone, never a frame's.
+    const QString alias = "tarvenholm-file:///game/content/pages/second.html";
+    QTest::newRow("alias from a local page") << alias << LinkClicked << Origin::Page << "local+player" << LoadLocal;
+    QTest::newRow("alias clicked on a web page") << alias << LinkClicked << Origin::Page << "game+player" << Blocked;
+    QTest::newRow("alias in a local page's frame") << alias << Other << Origin::Frame << "local" << Blocked;
+    QTest::newRow("alias window of a local page") << alias << LinkClicked << Origin::Window << "local" << Default;
+    QTest::newRow("alias window of a web page") << alias << LinkClicked << Origin::Window << "site+player" << Blocked;
 }
 
 void TestLinkPolicy::decide()
@@ -86,8 +109,13 @@ void TestLinkPolicy::decide()
     QFETCH(QString, from);
     QFETCH(LinkPolicy::Decision, decision);
     LinkPolicy::Request request{QUrl(url), navigation, origin};
-    request.inGameTab = from.startsWith("game") || from.startsWith("local");
+    const bool game = from.startsWith("game") || from.startsWith("local");
+    request.tab = game ? TabKind::Game : from.startsWith("popup") ? TabKind::Window : TabKind::Site;
+    request.family = game ? TabKind::Game : TabKind::Site;
     request.fromLocalPage = from.startsWith("local");
+    request.pageUrl = QUrl(request.fromLocalPage ? "file:///game/content/pages/index.html"
+                           : game                ? "http://game.example/"
+                                                 : "http://partner.example/guild/board.html");
     request.userAction = from.endsWith("+player");
     QCOMPARE(LinkPolicy::decide(request, defaultRules), decision);
 }
