@@ -102,11 +102,12 @@ LinkPolicy::Decision LinkPolicy::decide(const Request &request, const Rules &rul
     // could otherwise open tab after tab.
     if (origin == Origin::Window && !request.userAction && !request.fromLocalPage)
         return Blocked;
-    Decision decision = decide(url.toString(), request.navigation, (request.tab == TabKind::Game), rules);
+    const bool inGameTab = request.tab == TabKind::Game;
+    Decision decision = decide(url.toString(), request.navigation, inGameTab, rules);
     // The same for a page's own back, forward or reload toward an internal
     // site: it moves the page in its tab, or, in the game tab, nowhere.
     if (decision == OpenInNewTab && isHistoryMove(request.navigation) && !request.userAction)
-        decision = (request.tab == TabKind::Game) ? Blocked : LoadInPlace;
+        decision = inGameTab ? Blocked : LoadInPlace;
     if (decision == OpenOnDesktop) {
         if (origin == Origin::Program)
             decision = LoadInPlace; // what the client loads itself stays in its tab
@@ -122,7 +123,7 @@ LinkPolicy::Decision LinkPolicy::decide(const Request &request, const Rules &rul
     if (origin == Origin::Window) {
         // A forum or partner page's window toward its own site (a picker, an
         // upload window) writes back to its opener: it stays the page's.
-        if (decision == OpenInNewTab && request.tab != TabKind::Game && request.family == TabKind::Site
+        if (decision == OpenInNewTab && !inGameTab && request.family == TabKind::Site
             && sameSite(url, request.pageUrl))
             decision = LoadInPlace;
         return decision;

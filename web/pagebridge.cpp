@@ -52,6 +52,7 @@ const QHash<QString, QString> &sharedNames()
             {QStringLiteral("NET_KEYS"), json(keys)},
             {QStringLiteral("LOCAL_SCHEME"), QLatin1String(MoviePlayer::localScheme)},
             {QStringLiteral("FLASH_TYPES"), json(types)},
+            {QStringLiteral("FLASH_TYPE"), QLatin1String(MoviePlayer::flashTypes.first().type)},
             {QStringLiteral("PLAYERS"), QLatin1String(MoviePlayer::playerElements)},
             {QStringLiteral("WEBSOCKET"), QLatin1String(ClientScheme::socketGlobal)},
         };
