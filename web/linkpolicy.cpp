@@ -55,8 +55,12 @@ LinkPolicy::Rules LinkPolicy::Rules::fromSettings()
     return {config->intbrowserKeys, config->extbrowser};
 }
 
-LinkPolicy::Decision LinkPolicy::decide(const QString &url, Navigation navigation, bool inGameTab, const Rules &rules)
+// The decision by the URL's text alone. `inGameTab`: whether the navigation
+// comes from the game tab, which keeps its game.
+static LinkPolicy::Decision decideByText(const QString &url, LinkPolicy::Navigation navigation, bool inGameTab,
+                                         const LinkPolicy::Rules &rules)
 {
+    using namespace LinkPolicy;
     if (isBlocked(url))
         return Blocked;
     // An internal URL the user asked for opens a tab of its own, but a form
@@ -103,7 +107,7 @@ LinkPolicy::Decision LinkPolicy::decide(const Request &request, const Rules &rul
     if (origin == Origin::Window && !request.userAction && !request.fromLocalPage)
         return Blocked;
     const bool inGameTab = request.tab == TabKind::Game;
-    Decision decision = decide(url.toString(), request.navigation, inGameTab, rules);
+    Decision decision = decideByText(url.toString(), request.navigation, inGameTab, rules);
     // The same for a page's own back, forward or reload toward an internal
     // site: it moves the page in its tab, or, in the game tab, nowhere.
     if (decision == OpenInNewTab && isHistoryMove(request.navigation) && !request.userAction)

@@ -62,9 +62,6 @@ struct Rules {
     static Rules fromSettings();
 };
 
-// The decision by the URL's text alone. `inGameTab`: whether the navigation
-// comes from the game tab, which keeps its game.
-Decision decide(const QString &url, Navigation navigation, bool inGameTab, const Rules &rules);
 // A navigation as the page sees it.
 struct Request {
     QUrl url;
