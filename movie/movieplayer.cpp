@@ -32,20 +32,6 @@ static qint64 inflatedSize(QFile &file)
     return total;
 }
 
-const char *const MoviePlayer::localScheme = "tarvenholm-file";
-
-bool MoviePlayer::isDisguisedLocal(const QUrl &url)
-{
-    return url.scheme() == QLatin1String(localScheme);
-}
-
-QUrl MoviePlayer::localUrl(const QUrl &disguised)
-{
-    QUrl url = disguised;
-    url.setScheme(QStringLiteral("file"));
-    return url;
-}
-
 bool MoviePlayer::isMovie(const QUrl &url)
 {
     return url.path().endsWith(QLatin1String(".swf"), Qt::CaseInsensitive);

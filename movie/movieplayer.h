@@ -28,11 +28,6 @@ extern const char *const playerElements;
 QString problem(const QUrl &movie);
 // A plain page with the text, in place of a movie.
 QString errorPage(const QString &text);
-// Ruffle does not load file: URLs; the page script hands it a movie's local
-// URLs under this scheme instead, and Ruffle navigates to them so too.
-extern const char *const localScheme;
-bool isDisguisedLocal(const QUrl &url);
-QUrl localUrl(const QUrl &disguised);
 }
 
 #endif // MOVIEPLAYER_H

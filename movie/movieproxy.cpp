@@ -1,7 +1,7 @@
 #include "movie/movieproxy.h"
 
+#include "app/contenttrust.h"
 #include "movie/clientscheme.h"
-#include "web/linkpolicy.h"
 
 #include <QBuffer>
 #include <QDebug>
@@ -40,12 +40,14 @@ QUrl MovieProxy::toUrl(const Request &request)
 
 void MovieProxy::start(QWebEngineUrlRequestJob *job, const Request &request)
 {
-    if (!LinkPolicy::mayFetch(request.target) || (request.method != "GET" && request.method != "POST")) {
+    if (!ContentTrust::mayFetch(request.target) || (request.method != "GET" && request.method != "POST")) {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
         return;
     }
+    // The frame that asks, not the page around it: a web frame inside a
+    // content page is a web page's.
     const QUrl page = job->initiator();
-    if (page.scheme() == QLatin1String("file")) {
+    if (ContentTrust::isContentOrigin(page)) {
         send(job, request);
         return;
     }
@@ -98,7 +100,7 @@ void MovieProxy::send(QWebEngineUrlRequestJob *job, const Request &request)
         if (status >= 300 && status < 400 && location.isValid()) {
             Request next = request;
             next.target = reply->url().resolved(location);
-            if (!LinkPolicy::mayFetch(next.target)) {
+            if (!ContentTrust::mayFetch(next.target)) {
                 qDebug() << "Movie request redirect refused: " << next.target;
                 waiting->fail(QWebEngineUrlRequestJob::RequestDenied);
                 return;

@@ -1,7 +1,5 @@
 #include "movie/socketbridge.h"
 
-#include "web/requestfilter.h"
-
 #include <QCoreApplication>
 #include <QDebug>
 #include <QRandomGenerator>
@@ -11,10 +9,6 @@
 #include <QWebSocket>
 
 namespace {
-// A WebSocket handshake is a few hundred bytes; one that is not complete in
-// this much, or this long, is no handshake.
-constexpr qsizetype maxHandshake = 8192;
-constexpr int handshakeTimeoutMs = 5000;
 // What one message from the page may hold.
 constexpr quint64 maxMessage = 1 << 20;
 
@@ -65,7 +59,9 @@ private:
     {
         if (page->bytesToWrite() > SocketBridge::maxBuffered || !server->bytesAvailable())
             return;
-        page->sendBinaryMessage(server->read(SocketBridge::maxBuffered));
+        // What the read buffer holds, at most maxBuffered: read(maxBuffered)
+        // would allocate that much for every message.
+        page->sendBinaryMessage(server->readAll());
         page->flush();
     }
     void end()
@@ -116,17 +112,19 @@ QString SocketBridge::urlPrefix() const
     return QStringLiteral("ws://127.0.0.1:%1/").arg(listener.serverPort());
 }
 
-QList<SocketBridge::Proxy> SocketBridge::proxiesFor(QWebEnginePage *page)
+SocketBridge::PageProxies SocketBridge::proxiesFor(QWebEnginePage *page)
 {
-    QList<Proxy> proxies;
+    PageProxies proxies;
     if (!listener.isListening())
         return proxies;
     auto *policies = new PolicyFiles(page);
     policies->setMasterPort(masterPolicyPort);
     for (const SocketEndpoint &endpoint : std::as_const(endpoints)) {
-        const QString secret = newSecret();
-        grants.insert(secret, Grant{page, endpoint, policies});
-        proxies << Proxy{endpoint, urlPrefix() + secret};
+        for (const bool content : {true, false}) {
+            const QString secret = newSecret();
+            grants.insert(secret, Grant{page, endpoint, policies, content});
+            (content ? proxies.content : proxies.web) << Proxy{endpoint, urlPrefix() + secret};
+        }
     }
     connect(page, &QObject::destroyed, this, &SocketBridge::forget, Qt::UniqueConnection);
     return proxies;
@@ -200,17 +198,27 @@ void SocketBridge::onHandshakeData(QTcpSocket *socket)
     authorise(socket, *grant, origin);
 }
 
-// The content folder's pages (their frames have no origin of their own, as
-// every local file) connect as trusted; anything else by the endpoint's policy.
+// Who connects is told by the secret, not by the Origin header: a WebSocket
+// of a local file and one of a sandboxed web frame both say "null". A content
+// secret is only ever in a content frame's scripts (the engine picks a frame's
+// scripts by the frame's own URL), so it connects as the content folder;
+// anything else connects where the endpoint's policy grants its own site.
 void SocketBridge::authorise(QTcpSocket *socket, const Grant &grant, const QByteArray &origin)
 {
-    const QUrl page = grant.page->url();
     const QString endpoint = grant.endpoint.text();
-    if (origin == "null") {
-        if (page.isLocalFile() && RequestFilter::isServedLocally(page.toLocalFile()))
+    if (grant.content) {
+        // A local file's frame has no origin of its own: under any other
+        // origin the secret has left the frame it was given to.
+        if (origin == "null")
             connectUpstream(socket, grant.endpoint, QStringLiteral("the content folder"));
         else
-            refuse(socket, "403 Forbidden", QStringLiteral("%1 for a frame without origin in %2").arg(endpoint, page.toString()));
+            refuse(socket, "403 Forbidden",
+                   QStringLiteral("%1 for the origin %2 with a content frame's secret").arg(endpoint, QString::fromLatin1(origin)));
+        return;
+    }
+    if (origin == "null") {
+        // A sandboxed or data: frame: an origin of its own, with no site a policy could grant.
+        refuse(socket, "403 Forbidden", QStringLiteral("%1 for a frame without origin in %2").arg(endpoint, grant.page->url().toString()));
         return;
     }
     const QUrl site(QString::fromLatin1(origin));

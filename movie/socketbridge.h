@@ -19,13 +19,15 @@ class QWebEnginePage;
 // both ways unchanged, closing each side when the other closes.
 //
 // Nobody else can use it. It reaches only the configured endpoints. Each page
-// gets its own unguessable secret per endpoint (in the WebSocket's path), and
+// gets its own unguessable secrets per endpoint (in the WebSocket's path), and
 // a connection with an unknown secret, or one whose page is gone, is closed
-// before anything is opened. A movie of the content folder connects as the
-// Flash Player's trusted local movies did; a web page's only where the
-// endpoint's socket policy grants the page's domain that port. The TCP
-// connection is made before the WebSocket is accepted, so a server that is
-// down or refuses reaches the movie as a failed connection.
+// before anything is opened. Who connects is told by the secret, never by the
+// page around the frame: a page's content frames get secrets that connect as
+// the Flash Player's trusted local movies did, its other frames secrets that
+// connect only where the endpoint's socket policy grants the frame's own
+// site that port. The TCP connection is made before the WebSocket is
+// accepted, so a server that is down or refuses reaches the movie as a
+// failed connection.
 class SocketBridge : public QObject
 {
     Q_OBJECT
@@ -41,8 +43,14 @@ public:
         SocketEndpoint endpoint;
         QString url; // the WebSocket Ruffle opens for it
     };
-    // The page's proxies, valid while the page lives.
-    QList<Proxy> proxiesFor(QWebEnginePage *page);
+    // The page's proxies, valid while the page lives: for its content
+    // frames, and for all its other frames. Only the content frames' may ever
+    // reach a content frame's scripts.
+    struct PageProxies {
+        QList<Proxy> content;
+        QList<Proxy> web;
+    };
+    PageProxies proxiesFor(QWebEnginePage *page);
     // "ws://127.0.0.1:<port>/": what every proxy URL starts with.
     QString urlPrefix() const;
     QHostAddress address() const { return listener.serverAddress(); }
@@ -54,6 +62,10 @@ public:
     static constexpr int defaultConnectTimeoutMs = 10000;
     // Bytes either side may have waiting; a peer that reads nothing ends its connection.
     static constexpr qint64 maxBuffered = 8 << 20;
+    // A WebSocket handshake is a few hundred bytes; one that is not complete
+    // in this much, or this long, is no handshake.
+    static constexpr qsizetype maxHandshake = 8192;
+    static constexpr int handshakeTimeoutMs = 5000;
 
 private:
     struct Grant {
@@ -62,6 +74,7 @@ private:
         // What the servers' policies said, asked once for the page (as the
         // Flash Player asked once for a movie).
         QPointer<PolicyFiles> policies;
+        bool content = false; // a content frame's: connects as the content folder
     };
     void onIncoming();
     void onHandshakeData(QTcpSocket *socket);

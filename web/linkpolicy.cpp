@@ -1,12 +1,12 @@
 #include "web/linkpolicy.h"
 
 #include "app/appconfig.h"
+#include "app/contenttrust.h"
 #include "movie/clientscheme.h"
 #include "movie/movieplayer.h"
 #include "web/cookiejar.h"
 
 const char *const LinkPolicy::forumHostFragment = "forum.tarvenholm";
-const char *const LinkPolicy::blockedHostFragment = "counter.yadro.ru";
 
 static bool containsAny(const QString &text, const QStringList &fragments)
 {
@@ -15,11 +15,6 @@ static bool containsAny(const QString &text, const QStringList &fragments)
             return true;
     }
     return false;
-}
-
-bool LinkPolicy::isBlocked(const QString &url)
-{
-    return url.contains(QLatin1String(blockedHostFragment));
 }
 
 static bool isWeb(const QUrl &url)
@@ -31,11 +26,6 @@ static bool isWeb(const QUrl &url)
 bool LinkPolicy::mayGoToDesktop(const QUrl &url)
 {
     return isWeb(url) || url.scheme() == QLatin1String("mailto");
-}
-
-bool LinkPolicy::mayFetch(const QUrl &url)
-{
-    return isWeb(url) && !isBlocked(url.toString());
 }
 
 // What a page may show in place: the web, local files (the request filter
@@ -61,7 +51,7 @@ static LinkPolicy::Decision decideByText(const QString &url, LinkPolicy::Navigat
                                          const LinkPolicy::Rules &rules)
 {
     using namespace LinkPolicy;
-    if (isBlocked(url))
+    if (ContentTrust::isBlocked(url))
         return Blocked;
     // An internal URL the user asked for opens a tab of its own, but a form
     // sent from a forum or partner tab loads there with its data: a login
@@ -91,20 +81,21 @@ LinkPolicy::Decision LinkPolicy::decide(const Request &request, const Rules &rul
 {
     const QUrl &url = request.url;
     const Origin origin = request.origin;
+    const bool fromContent = ContentTrust::isContent(request.frameUrl);
     // A local movie's link to a local file, asked for again under its own
     // name; for a window, the file is decided on.
-    if (MoviePlayer::isDisguisedLocal(url)) {
-        if (!request.fromLocalPage || origin == Origin::Frame)
+    if (ContentTrust::isAlias(url)) {
+        if (!fromContent || origin == Origin::Frame)
             return Blocked;
         if (origin != Origin::Window)
             return LoadLocal;
         Request local = request;
-        local.url = MoviePlayer::localUrl(url);
+        local.url = ContentTrust::fromAlias(url);
         return decide(local, rules);
     }
-    // A web page's window without the player's action is dropped: a timer
+    // A web frame's window without the player's action is dropped: a timer
     // could otherwise open tab after tab.
-    if (origin == Origin::Window && !request.userAction && !request.fromLocalPage)
+    if (origin == Origin::Window && !request.userAction && !fromContent)
         return Blocked;
     const bool inGameTab = request.tab == TabKind::Game;
     Decision decision = decideByText(url.toString(), request.navigation, inGameTab, rules);

@@ -43,14 +43,8 @@ enum class Origin {
 
 // The forum's host without its top-level domain; part of the default forum URL.
 extern const char *const forumHostFragment;
-// An outside statistics counter whose requests are never made.
-extern const char *const blockedHostFragment;
-
-bool isBlocked(const QString &url);
 // A URL the desktop's browser or mail program may be given.
 bool mayGoToDesktop(const QUrl &url);
-// A URL the client itself may fetch for a page's movie: http or https, not blocked.
-bool mayFetch(const QUrl &url);
 
 // The texts the operator configures: a URL containing one of `internal`
 // (the `intbrowser` keys) stays in the client, one containing one of
@@ -73,15 +67,19 @@ struct Request {
     TabKind family = TabKind::Site;
     // The asking page's own URL.
     QUrl pageUrl;
+    // The asking frame's own URL, where the client knows it: the main frame's
+    // for its own navigations, a content frame's for the window it announced;
+    // empty where it cannot know. The content folder's trust goes to this
+    // frame alone, never to the page around it.
+    QUrl frameUrl;
     // Whether the player asked for it (a click, a key in the view just before).
     bool userAction = false;
-    // Whether the asking page is one of the content folder's (which the game trusts).
-    bool fromLocalPage = false;
 };
 // The decision with the rules above. A page's own back, forward, reload or
-// window opens a tab only on the player's action. A main-frame movie plays in
-// its page; a local alias is the content folder's pages' alone; a site tab's
-// window toward its own site stays the page's (it keeps its opener).
+// window opens a tab only on the player's action, unless the asking frame is
+// the content folder's. A main-frame movie plays in its page; a local alias is
+// the content folder's frames' alone; a site tab's window toward its own site
+// stays the page's (it keeps its opener).
 Decision decide(const Request &request, const Rules &rules);
 }
 

@@ -1,10 +1,10 @@
 #include "web/mywebpage.h"
 
 #include "app/appconfig.h"
+#include "app/contenttrust.h"
 #include "movie/movieplayer.h"
 #include "movie/clientscheme.h"
 #include "web/pagebridge.h"
-#include "web/requestfilter.h"
 #include "web/mywebview.h"
 #include "web/tabhost.h"
 #include "web/tabprofile.h"
@@ -15,8 +15,12 @@
 #include <QWebEngineNewWindowRequest>
 
 namespace {
-// A click reaches the page's policy within this time, however busy the machine.
+// A click reaches the page's policy within this time, however busy the machine;
+// so does a content frame's announcement of its window.
 constexpr qint64 clickLifetime = 5000;
+// Windows announced and not yet asked for that a page keeps: a frame that
+// announces without opening gains nothing, and the list stays small.
+constexpr int maxAnnounced = 8;
 } // namespace
 
 MyWebPage::MyWebPage(TabProfile *profile, QObject *parent)
@@ -29,6 +33,13 @@ MyWebPage::MyWebPage(TabProfile *profile, QObject *parent)
         clickedAt.start();
     });
     connect(bridge, &PageBridge::moviePlaying, this, &MyWebPage::onMoviePlaying);
+    connect(bridge, &PageBridge::windowAnnounced, this, [this](const QUrl &url, const QUrl &frame) {
+        if (announced.size() == maxAnnounced)
+            announced.removeFirst();
+        QElapsedTimer at;
+        at.start();
+        announced.append({url, frame, at});
+    });
     connect(bridge, &PageBridge::movieError, this, [this](const QString &text) {
         qDebug() << "Movie error: " << url() << text;
     });
@@ -63,12 +74,6 @@ bool MyWebPage::isGamePage() const
     return view && view->kind() == TabKind::Game;
 }
 
-// A page of the content folder (a movie's player page keeps its movie's URL).
-bool MyWebPage::isLocalPage() const
-{
-    return url().isLocalFile();
-}
-
 bool MyWebPage::recentlyUsed() const
 {
     const MyWebView *view = this->view();
@@ -83,9 +88,9 @@ void MyWebPage::takePlayerAction()
 }
 
 // The request as this page's tab sees it: the player's action within the last
-// seconds (or one the engine saw), the tab's kind, the page and whether it is
-// one of the content folder's. A tab made for the player's action uses the
-// action up.
+// seconds (or one the engine saw), the tab's kind, the page, and the asking
+// frame where it is the main frame (the engine names no other). A tab made for
+// the player's action uses the action up.
 LinkPolicy::Decision MyWebPage::decide(LinkPolicy::Request request)
 {
     if (const MyWebView *view = this->view()) {
@@ -93,19 +98,36 @@ LinkPolicy::Decision MyWebPage::decide(LinkPolicy::Request request)
         request.family = view->family();
     }
     request.pageUrl = url();
+    if (request.origin == LinkPolicy::Origin::Page || request.origin == LinkPolicy::Origin::Program)
+        request.frameUrl = url();
     request.userAction = request.userAction || recentlyUsed();
-    request.fromLocalPage = isLocalPage();
     const Decision decision = LinkPolicy::decide(request, LinkPolicy::Rules::fromSettings());
     const bool window = request.origin == LinkPolicy::Origin::Window;
-    if (decision == LinkPolicy::Blocked && MoviePlayer::isDisguisedLocal(request.url))
+    if (decision == LinkPolicy::Blocked && ContentTrust::isAlias(request.url))
         qDebug() << "Refused local alias from: " << url();
-    else if (window && decision == LinkPolicy::Blocked && !request.userAction && !request.fromLocalPage)
+    else if (window && decision == LinkPolicy::Blocked && !request.userAction && !ContentTrust::isContent(request.frameUrl))
         qDebug() << "Refused window without the player's action from: " << url();
     const bool makesTab = decision == LinkPolicy::OpenInNewTab
         || (window && decision != LinkPolicy::Blocked && decision != LinkPolicy::OpenOnDesktop);
     if (makesTab && request.origin != LinkPolicy::Origin::Program)
         takePlayerAction();
     return decision;
+}
+
+// The content frame that has just announced a window to this URL, if one has.
+// The engine does not say which frame opens a window; only the content
+// folder's frames announce theirs.
+QUrl MyWebPage::takeAnnounced(const QUrl &url)
+{
+    for (qsizetype i = 0; i < announced.size(); ++i) {
+        const Announced &entry = announced.at(i);
+        if (entry.at.elapsed() < clickLifetime && entry.url == url) {
+            const QUrl frame = entry.frame;
+            announced.remove(i);
+            return frame;
+        }
+    }
+    return QUrl();
 }
 
 // Whether the player has just activated a link or button to this URL.
@@ -155,7 +177,7 @@ bool MyWebPage::carryOut(const QUrl &url, Decision decision)
         QMetaObject::invokeMethod(this, [this, url] { showMovie(url); }, Qt::QueuedConnection);
         return false;
     case LinkPolicy::LoadLocal: {
-        const QUrl local = MoviePlayer::localUrl(url);
+        const QUrl local = ContentTrust::fromAlias(url);
         QMetaObject::invokeMethod(this, [this, local] { load(local); }, Qt::QueuedConnection);
         return false;
     }
@@ -214,7 +236,7 @@ void MyWebPage::showMovie(const QUrl &url)
     // Ruffle's screen (whose links lead out of the client).
     // Only files of the content folder are looked at; others are refused
     // like any other local file outside it.
-    const bool servable = !url.isLocalFile() || RequestFilter::isServedLocally(url.toLocalFile());
+    const bool servable = !url.isLocalFile() || ContentTrust::isContentFile(url.toLocalFile());
     const QString problem = servable ? MoviePlayer::problem(url) : QString();
     if (!problem.isEmpty()) {
         qDebug() << "Movie error: " << url << problem;
@@ -231,13 +253,13 @@ void MyWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, co
         QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceId);
 }
 
-void MyWebPage::onMoviePlaying(const QUrl &movie)
+void MyWebPage::onMoviePlaying(const QUrl &movie, const QUrl &frame)
 {
-    // A web page is never given the content folder's movies (the request
-    // filter keeps them from it): a report naming one is the page's own
-    // doing, an event it fired itself.
-    if (movie.isLocalFile() && !isLocalPage()) {
-        qDebug() << "Refused movie report from: " << url();
+    // A web frame is never given the content folder's movies (the request
+    // filter keeps them from it): a report naming one, in any spelling, is
+    // the frame's own doing, an event it fired itself.
+    if (ContentTrust::isContent(movie) && !ContentTrust::isContent(frame)) {
+        qDebug() << "Refused movie report from: " << frame;
         return;
     }
     qDebug() << "Movie playing: " << movie;
@@ -251,10 +273,11 @@ void MyWebPage::onMoviePlaying(const QUrl &movie)
 void MyWebPage::onNewWindowRequested(QWebEngineNewWindowRequest &request)
 {
     const QUrl requested = request.requestedUrl();
-    const bool disguised = MoviePlayer::isDisguisedLocal(requested);
-    const QUrl target = disguised ? MoviePlayer::localUrl(requested) : requested;
+    const bool disguised = ContentTrust::isAlias(requested);
+    const QUrl target = disguised ? ContentTrust::fromAlias(requested) : requested;
     qDebug() << "acceptNavigationRequest: " << target << " --- " << int(LinkPolicy::LinkClicked);
     LinkPolicy::Request asked{requested, LinkPolicy::LinkClicked, LinkPolicy::Origin::Window};
+    asked.frameUrl = takeAnnounced(requested);
     asked.userAction = request.isUserInitiated();
     const Decision decision = decide(asked);
     MyWebView *opener = view();

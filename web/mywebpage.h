@@ -39,7 +39,6 @@ private:
     Navigation classify(const QUrl &url, NavigationType type, bool isMainFrame);
     bool takeClick(const QUrl &url);
     bool isGamePage() const;
-    bool isLocalPage() const;
     bool recentlyUsed() const;
     void takePlayerAction();
     Decision decide(LinkPolicy::Request request);
@@ -47,7 +46,8 @@ private:
     // navigation goes on.
     bool carryOut(const QUrl &url, Decision decision);
     void onNewWindowRequested(QWebEngineNewWindowRequest &request);
-    void onMoviePlaying(const QUrl &movie);
+    void onMoviePlaying(const QUrl &movie, const QUrl &frame);
+    QUrl takeAnnounced(const QUrl &url);
 
     bool playerPending = false; // the player page for a movie is on its way
     bool programLoad = false;   // the main frame's navigation is the program's own load
@@ -55,6 +55,13 @@ private:
     // The player's last click the page's scripts reported.
     QUrl clickedUrl;
     QElapsedTimer clickedAt;
+    // The windows the content frames announced, oldest first.
+    struct Announced {
+        QUrl url;
+        QUrl frame;
+        QElapsedTimer at;
+    };
+    QList<Announced> announced;
 };
 
 #endif // MYWEBPAGE_H

@@ -1,5 +1,6 @@
 #include "web/pagebridge.h"
 
+#include "app/contenttrust.h"
 #include "movie/clientscheme.h"
 #include "movie/movieplayer.h"
 #include "movie/movieproxy.h"
@@ -14,9 +15,12 @@
 #include <QWebEngineScriptCollection>
 
 namespace {
-// The verbs of a page's reports: "<token> <verb> <URL>".
+// The verbs of a page's reports: "<token> click <URL>", "<token> playing
+// <frame's URL> <movie's URL>", "<token> window <frame's URL> <window's URL>"
+// (a serialised URL has no blank in it).
 const QLatin1String clickVerb(" click ");
 const QLatin1String playingVerb(" playing ");
+const QLatin1String windowVerb(" window ");
 
 QString randomToken()
 {
@@ -50,7 +54,7 @@ const QHash<QString, QString> &sharedNames()
             {QStringLiteral("RUFFLE_BASE"), scheme + QLatin1String(ClientScheme::rufflePath)},
             {QStringLiteral("NET_BASE"), scheme + QLatin1String(ClientScheme::netPath) + QLatin1Char('?')},
             {QStringLiteral("NET_KEYS"), json(keys)},
-            {QStringLiteral("LOCAL_SCHEME"), QLatin1String(MoviePlayer::localScheme)},
+            {QStringLiteral("LOCAL_SCHEME"), QLatin1String(ContentTrust::aliasScheme)},
             {QStringLiteral("FLASH_TYPES"), json(types)},
             {QStringLiteral("FLASH_TYPE"), QLatin1String(MoviePlayer::flashTypes.first().type)},
             {QStringLiteral("PLAYERS"), QLatin1String(MoviePlayer::playerElements)},
@@ -81,13 +85,27 @@ QString source(const QString &file)
     return it.value();
 }
 
+// Which frames a script goes to. The engine picks them by each frame's own
+// URL (a user script's @include and @exclude), which no page can change:
+// what the content folder's frames are given never reaches another frame,
+// whatever page holds it.
+enum class Frames { All, Content, Others };
+
+QString forFrames(Frames frames, const QString &code)
+{
+    if (frames == Frames::All)
+        return code;
+    const QLatin1String rule(frames == Frames::Content ? "@include" : "@exclude");
+    return QStringLiteral("// ==UserScript==\n// %1 %2\n// ==/UserScript==\n").arg(rule, ContentTrust::frameGlob()) + code;
+}
+
 // Every frame gets the client's scripts, not only the top one.
 QWebEngineScript script(const QString &name, const QString &code, QWebEngineScript::ScriptWorldId world,
-                        QWebEngineScript::InjectionPoint when)
+                        QWebEngineScript::InjectionPoint when, Frames frames = Frames::All)
 {
     QWebEngineScript script;
     script.setName(name);
-    script.setSourceCode(code);
+    script.setSourceCode(forFrames(frames, code));
     script.setWorldId(world);
     script.setInjectionPoint(when);
     script.setRunsOnSubFrames(true);
@@ -98,28 +116,39 @@ QWebEngineScript script(const QString &name, const QString &code, QWebEngineScri
 PageBridge::PageBridge(QWebEnginePage *page)
     : QObject(page)
     , token(randomToken())
+    , windowToken(randomToken())
 {
     const QHash<QString, QString> own{{QStringLiteral("CLICK_REPORT"), token + clickVerb},
-                                      {QStringLiteral("PLAYING_REPORT"), token + playingVerb}};
+                                      {QStringLiteral("PLAYING_REPORT"), token + playingVerb},
+                                      {QStringLiteral("WINDOW_REPORT"), windowToken + windowVerb}};
     QWebEngineScriptCollection &scripts = page->scripts();
     // Reports from a world the page can neither see nor change.
     scripts.insert(script(QStringLiteral("tarvenholm-clicks"), filled(source(QStringLiteral("clicks.js")), own),
                           QWebEngineScript::ApplicationWorld, QWebEngineScript::DocumentCreation));
     scripts.insert(script(QStringLiteral("tarvenholm-report"), filled(source(QStringLiteral("report.js")), own),
                           QWebEngineScript::ApplicationWorld, QWebEngineScript::DocumentCreation));
+    // The content folder's windows, announced from the frames' own world,
+    // where the windows are opened; the token is kept apart from the reports'.
+    scripts.insert(script(QStringLiteral("tarvenholm-windows"), filled(source(QStringLiteral("windows.js")), own),
+                          QWebEngineScript::MainWorld, QWebEngineScript::DocumentCreation, Frames::Content));
     // The page's way to the game's socket servers (SocketBridge): Ruffle's
     // proxy for each, with the page's own secrets, before the page's own
-    // scripts, in the page's world, where Ruffle runs.
+    // scripts, in the page's world, where Ruffle runs. Each frame gets the
+    // secrets of its own kind only (a web frame can read what its world holds).
     if (SocketBridge *bridge = SocketBridge::shared()) {
-        QJsonArray proxies;
-        for (const SocketBridge::Proxy &proxy : bridge->proxiesFor(page)) {
-            proxies.append(QJsonObject{{QStringLiteral("host"), proxy.endpoint.host},
-                                       {QStringLiteral("port"), int(proxy.endpoint.port)},
-                                       {QStringLiteral("proxyUrl"), proxy.url}});
-        }
-        scripts.insert(script(QStringLiteral("tarvenholm-sockets"),
-                              filled(source(QStringLiteral("sockets.js")), {{QStringLiteral("PROXIES"), json(proxies)}}),
-                              QWebEngineScript::MainWorld, QWebEngineScript::DocumentCreation));
+        const SocketBridge::PageProxies proxies = bridge->proxiesFor(page);
+        const auto insert = [&scripts](const QString &name, const QList<SocketBridge::Proxy> &list, Frames frames) {
+            QJsonArray entries;
+            for (const SocketBridge::Proxy &proxy : list) {
+                entries.append(QJsonObject{{QStringLiteral("host"), proxy.endpoint.host},
+                                           {QStringLiteral("port"), int(proxy.endpoint.port)},
+                                           {QStringLiteral("proxyUrl"), proxy.url}});
+            }
+            scripts.insert(script(name, filled(source(QStringLiteral("sockets.js")), {{QStringLiteral("PROXIES"), json(entries)}}),
+                                  QWebEngineScript::MainWorld, QWebEngineScript::DocumentCreation, frames));
+        };
+        insert(QStringLiteral("tarvenholm-sockets-content"), proxies.content, Frames::Content);
+        insert(QStringLiteral("tarvenholm-sockets"), proxies.web, Frames::Others);
     }
 }
 
@@ -136,7 +165,15 @@ QString PageBridge::playerPage(const QUrl &movie)
 {
     return filled(source(QStringLiteral("player.html")),
                   {{QStringLiteral("MOVIE"), movie.toString(QUrl::FullyEncoded).toHtmlEscaped()},
-                   {QStringLiteral("FULLSCREEN"), movie.isLocalFile() ? QStringLiteral("true") : QStringLiteral("false")}});
+                   {QStringLiteral("FULLSCREEN"), ContentTrust::isContent(movie) ? QStringLiteral("true") : QStringLiteral("false")}});
+}
+
+std::pair<QUrl, QUrl> PageBridge::frameAndUrl(const QString &text)
+{
+    const qsizetype blank = text.indexOf(QLatin1Char(' '));
+    if (blank < 0)
+        return {QUrl(), QUrl(text)};
+    return {QUrl(text.left(blank)), QUrl(text.mid(blank + 1))};
 }
 
 bool PageBridge::take(QWebEnginePage::JavaScriptConsoleMessageLevel level, const QString &message,
@@ -147,7 +184,13 @@ bool PageBridge::take(QWebEnginePage::JavaScriptConsoleMessageLevel level, const
         return true;
     }
     if (message.startsWith(token + playingVerb)) {
-        emit moviePlaying(QUrl(message.mid(token.size() + playingVerb.size())));
+        const auto [frame, movie] = frameAndUrl(message.mid(token.size() + playingVerb.size()));
+        emit moviePlaying(movie, frame);
+        return true;
+    }
+    if (message.startsWith(windowToken + windowVerb)) {
+        const auto [frame, url] = frameAndUrl(message.mid(windowToken.size() + windowVerb.size()));
+        emit windowAnnounced(url, frame);
         return true;
     }
     // Ruffle reports what goes wrong with a movie on the console, errors of its

@@ -8,6 +8,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 
+#include <utility>
+
 // The client's scripts in its pages (web/scripts/) and what they tell it: the
 // one place for the protocol between the two sides. Every script is built
 // here, with the names both sides use filled in from this side (the client's
@@ -19,7 +21,8 @@ class PageBridge : public QObject
     Q_OBJECT
 public:
     // Gives the page its own scripts: the reports of the player's clicks and
-    // of movies playing, and the way to the game's socket servers.
+    // of movies playing, the content frames' window announcements, and the
+    // way to the game's socket servers.
     explicit PageBridge(QWebEnginePage *page);
 
     // What every page of a profile gets: a Flash Player among the browser's
@@ -36,13 +39,19 @@ public:
 signals:
     // The player activated a link or submit button toward the URL.
     void clicked(const QUrl &url);
-    // A movie of the page has drawn its first frame.
-    void moviePlaying(const QUrl &movie);
+    // A movie of the page has drawn its first frame, in the page's frame at `frame`.
+    void moviePlaying(const QUrl &movie, const QUrl &frame);
+    // A content frame of the page, at `frame`, is about to open a window.
+    void windowAnnounced(const QUrl &url, const QUrl &frame);
     // Ruffle could not play a movie of the page, in its words.
     void movieError(const QString &text);
 
 private:
-    QString token;
+    // "<frame's URL> <URL>"
+    static std::pair<QUrl, QUrl> frameAndUrl(const QString &text);
+
+    QString token;       // the reports from the page's isolated world
+    QString windowToken; // the content frames' windows, from their own world
 };
 
 #endif // PAGEBRIDGE_H

@@ -14,10 +14,6 @@ public:
     explicit RequestFilter(QObject *parent = nullptr);
 
     void interceptRequest(QWebEngineUrlRequestInfo &info) override;
-
-    // Whether a local file may be served to a page: only what lies inside
-    // "./content/" once links and ".." are resolved.
-    static bool isServedLocally(const QString &path);
 };
 
 #endif // REQUESTFILTER_H

@@ -39,6 +39,7 @@ private slots:
     void pageWithoutMovieLoadsNoRuffle();
     void localFilesOutsideContent_data();
     void localFilesOutsideContent();
+    void webPageCannotClaimLocalMovie_data();
     void webPageCannotClaimLocalMovie();
     void webPagesGetNoProxy();
     void brokenMovie_data();
@@ -342,21 +343,48 @@ void TestMovies::localFilesOutsideContent()
         QVERIFY2(log.contains(debugLine("Blocked local file: ", QUrl(blocked))), qPrintable(log.lines().join('\n')));
 }
 
+void TestMovies::webPageCannotClaimLocalMovie_data()
+{
+    QTest::addColumn<QString>("where");    // "tab": a web page in a tab of its own; "frame": in a local page's frame
+    QTest::addColumn<QString>("spelling"); // how the content movie is named: "file" or "alias"
+    QTest::newRow("web page, file: URL") << "tab" << "file";
+    QTest::newRow("web page, local alias") << "tab" << "alias";
+    QTest::newRow("web frame in a local page, file: URL") << "frame" << "file";
+    QTest::newRow("web frame in a local page, local alias") << "frame" << "alias";
+}
+
 // A web page that makes a player element of its own for a content movie and
 // fires its "loaded" event itself, or writes a report line of its own, gets
-// no "Movie playing" line.
+// no "Movie playing" line, however it spells the movie and whatever page
+// holds it.
 void TestMovies::webPageCannotClaimLocalMovie()
 {
-    const QUrl page(server->rootUrl() + "movies/plain.html");
-    window->openInNewTab(page.toString());
-    QTRY_COMPARE(view(1)->title(), QString("Plain"));
+    QFETCH(QString, where);
+    QFETCH(QString, spelling);
+    QString movie = content("loader.swf?forged=1").toString();
+    if (spelling == "alias")
+        movie.replace(0, 4, "tarvenholm-file");
+    static int serial = 0;
+    const QString name = QString("forged%1.html").arg(++serial);
+    TestEnv::writeFile(TestEnv::root() + "/site/movies/" + name,
+                       QString("<html><head><title>Forged</title></head><body><script>"
+                               "console.log('0 playing %1');"
+                               "const p = document.createElement('ruffle-embed');"
+                               "p.setAttribute('src', '%2'); document.body.appendChild(p);"
+                               "setTimeout(() => p.dispatchEvent(new Event('loadeddata')), 100);"
+                               "</script></body></html>")
+                           .arg(server->rootUrl() + "movies/colours.swf", movie).toUtf8());
+    const QUrl frame(server->rootUrl() + "movies/" + name);
     MessageLog log;
-    WebTest::runJs(view(1), QString("console.log('0 playing %1');"
-                                    "const p = document.createElement('ruffle-embed');"
-                                    "p.setAttribute('src', '%2'); document.body.appendChild(p);"
-                                    "setTimeout(() => p.dispatchEvent(new Event('loadeddata')), 100);")
-                                .arg(server->rootUrl() + "movies/colours.swf", content("loader.swf?forged=1").toString()));
-    QTRY_VERIFY(log.contains(debugLine("Refused movie report from: ", page)));
+    if (where == "tab") {
+        window->openInNewTab(frame.toString());
+        QTRY_COMPARE(view(1)->title(), QString("Forged"));
+    } else {
+        TestEnv::writeFile("content/" + name, QString("<html><head><title>Host</title></head><body>"
+                                                      "<iframe src=\"%1\"></iframe></body></html>").arg(frame.toString()).toUtf8());
+        QVERIFY(WebTest::load(game, content(name)));
+    }
+    QTRY_VERIFY2(log.contains(debugLine("Refused movie report from: ", frame)), qPrintable(log.lines().join('\n')));
     QCOMPARE(log.countStarting("Movie playing:"), 0);
 }
 

@@ -30,6 +30,7 @@ private slots:
     void bridgeRefuses();
     void movieSockets_data();
     void movieSockets();
+    void webFrameInContentPage();
 
 private:
     QUrl content(const QString &name) const { return QUrl::fromLocalFile(TestEnv::root() + "/work/content/" + name); }
@@ -86,10 +87,12 @@ QStringList TestSockets::reports() const
     return web->queriesOf("/report");
 }
 
-static QString proxyUrl(QWebEnginePage *page)
+// A new secret of the page's for its content frames, or for its other frames.
+static QString proxyUrl(QWebEnginePage *page, bool content = true)
 {
-    const QList<SocketBridge::Proxy> proxies = SocketBridge::shared()->proxiesFor(page);
-    return proxies.isEmpty() ? QString() : proxies.first().url;
+    const SocketBridge::PageProxies proxies = SocketBridge::shared()->proxiesFor(page);
+    const QList<SocketBridge::Proxy> &kind = content ? proxies.content : proxies.web;
+    return kind.isEmpty() ? QString() : kind.first().url;
 }
 
 // Every byte value, both ways, unchanged; each side's end ends the other.
@@ -136,16 +139,23 @@ void TestSockets::bridgeCarriesBytes()
 void TestSockets::bridgeRefuses_data()
 {
     QTest::addColumn<QString>("page");    // "local" or "web"
-    QTest::addColumn<QString>("secret");  // "right", "wrong", "gone" (the page closed)
+    // "content", "web": the page's secret for its content frames or its
+    // others; "wrong"; "gone": a content secret of a page since closed
+    QTest::addColumn<QString>("secret");
     QTest::addColumn<QString>("origin");
     QTest::addColumn<QString>("log");     // the refusal's reason, after "Socket refused: "
     QTest::newRow("another secret") << "local" << "wrong" << "null" << "unknown secret";
     QTest::newRow("page closed") << "local" << "gone" << "null" << "unknown secret"; // its secrets go with it
-    QTest::newRow("web page posing as local") << "web" << "right" << "null"
-                                              << "@ENDPOINT@ for a frame without origin in @PAGE@";
-    QTest::newRow("web origin without policy") << "local" << "right" << "http://127.0.0.1"
+    // A sandboxed frame's WebSocket says "null" as a local file's does.
+    QTest::newRow("sandboxed frame of a web page") << "web" << "web" << "null"
+                                                   << "@ENDPOINT@ for a frame without origin in @PAGE@";
+    QTest::newRow("sandboxed frame inside a local page") << "local" << "web" << "null"
+                                                         << "@ENDPOINT@ for a frame without origin in @PAGE@";
+    QTest::newRow("web origin without policy") << "local" << "web" << "http://127.0.0.1"
                                                << "@ENDPOINT@ for 127.0.0.1: no socket policy from 127.0.0.1 (ports @MASTER@ and @PORT@)";
-    QTest::newRow("other scheme") << "local" << "right" << "chrome-extension://abc" << "@ENDPOINT@ for the origin chrome-extension://abc";
+    QTest::newRow("content secret under a web origin") << "local" << "content" << "http://127.0.0.1"
+                                                       << "@ENDPOINT@ for the origin http://127.0.0.1 with a content frame's secret";
+    QTest::newRow("other scheme") << "local" << "web" << "chrome-extension://abc" << "@ENDPOINT@ for the origin chrome-extension://abc";
 }
 
 // Nothing is opened toward the server for a connection the bridge refuses.
@@ -159,7 +169,7 @@ void TestSockets::bridgeRefuses()
     const QUrl address = page == "local" ? content("page.html") : QUrl(web->rootUrl() + "page.html");
     TestEnv::writeFile(TestEnv::root() + "/site/page.html", "<html><head><title>Web</title></head></html>");
     QVERIFY(WebTest::load(view, address));
-    QString url = proxyUrl(view->page());
+    QString url = proxyUrl(view->page(), secret != "web");
     if (secret == "wrong")
         url = SocketBridge::shared()->urlPrefix() + QString(64, 'a');
     if (secret == "gone")
@@ -247,6 +257,40 @@ void TestSockets::movieSockets()
         QCOMPARE(echo->received(), before);
     }
     QCOMPARE(reports().count("connect-true"), 1);
+}
+
+// A web frame inside a content page (an advert, a news box) gets the
+// secrets of a web page, whatever it does with them: its sandboxed child
+// (origin "null", as a local file's) does not connect as the content folder.
+void TestSockets::webFrameInContentPage()
+{
+    const QString site = TestEnv::root() + "/site/";
+    TestEnv::writeFile(site + "advert.html",
+                       "<html><body><script>"
+                       "const proxy = (window.__tarvenholmSockets || [])[0];"
+                       "const child = document.createElement('iframe');"
+                       "child.sandbox = 'allow-scripts';"
+                       "child.srcdoc = '<script>const s = new WebSocket(' + JSON.stringify(proxy.proxyUrl) + ');"
+                       " s.onopen = function () { fetch(\"' + location.origin + '/report?sandboxed-open\"); };"
+                       " s.onclose = function () { fetch(\"' + location.origin + '/report?sandboxed-close\"); };<\\/script>';"
+                       "document.body.appendChild(child);"
+                       "</script></body></html>");
+    TestEnv::writeFile("content/framed.html", QString("<html><head><title>Framed</title></head><body>"
+                                                      "<iframe src=\"%1advert.html\"></iframe></body></html>")
+                                                  .arg(web->rootUrl()).toUtf8());
+    const SocketEndpoint endpoint = AppConfig::instance()->sockets.first();
+    MessageLog messages;
+    const int before = echo->connections();
+    auto *view = new MyWebView;
+    window->appendTab(view, "framed");
+    QVERIFY(WebTest::load(view, content("framed.html")));
+    QTRY_VERIFY2(reports().contains("sandboxed-close"), qPrintable(reports().join(' ')));
+    QVERIFY(!reports().contains("sandboxed-open"));
+    QTRY_VERIFY2(messages.contains(debugLine("Socket refused: ", endpoint.text() + " for a frame without origin in "
+                                                                     + content("framed.html").toString())),
+                 qPrintable(messages.lines().join('\n')));
+    QCOMPARE(echo->connections(), before);
+    QCOMPARE(messages.countStarting("Socket connected:"), 0);
 }
 
 TARVEN_TEST_MAIN(TestSockets)

@@ -25,12 +25,22 @@ private slots:
 namespace {
 // The default `extbrowser` and one `intbrowser` key.
 const LinkPolicy::Rules defaultRules{{"/guild/"}, {"http:", "https:", "mailto:"}};
+
+// A file: URL in the test's content folder ("./content/" of its working folder).
+QString contentUrl(const QString &path)
+{
+    return "file://" + QDir::currentPath() + "/content/" + path;
+}
 } // namespace
 
 // Where the request comes from, in a few words: "game" (a web page in the
 // game tab), "site" (a partner page in its tab), "popup" (a window that page
-// opened) or "local" (a page of the content folder in the game tab),
-// "+player" when the player acted just before.
+// opened) or "local" (a page of the content folder in the game tab, asking
+// itself); in a local page, "webframe" (a web frame that the client knows
+// asks), "unknown" (a frame the client cannot name: a window nobody
+// announced, a sandboxed frame's) or "outside" (a local file beside the
+// content folder, reached with ".."); "+player" when the player acted just
+// before.
 void TestLinkPolicy::decide_data()
 {
     QTest::addColumn<QString>("url");
@@ -41,7 +51,7 @@ void TestLinkPolicy::decide_data()
     const QString forum = "http://forum.tarvenholm.example/index.php";
     const QString partner = "http://partner.example/guild/index.html";
     const QString outside = "http://www.example.org/";
-    const QString local = "file:///game/content/pages/second.html";
+    const QString local = contentUrl("pages/second.html");
     using namespace LinkPolicy;
 
     // The internal sites: a tab of their own when asked for, in place when a
@@ -77,6 +87,11 @@ void TestLinkPolicy::decide_data()
     QTest::newRow("outside window on a click") << outside << LinkClicked << Origin::Window << "site+player" << OpenOnDesktop;
     QTest::newRow("local page's own window") << local << LinkClicked << Origin::Window << "local" << Default;
     QTest::newRow("local page's forum window") << forum << LinkClicked << Origin::Window << "local" << OpenInNewTab;
+    // The content folder's trust is the asking frame's, never the page's around it.
+    QTest::newRow("web frame's forum window from a timer") << forum << LinkClicked << Origin::Window << "webframe" << Blocked;
+    QTest::newRow("unannounced forum window from a timer") << forum << LinkClicked << Origin::Window << "unknown" << Blocked;
+    QTest::newRow("unannounced forum window on a click") << forum << LinkClicked << Origin::Window << "unknown+player" << OpenInNewTab;
+    QTest::newRow("window of a local file beside the content folder") << forum << LinkClicked << Origin::Window << "outside" << Blocked;
     // A partner page's windows toward its own site stay its own (they keep their opener).
     const QString picker = "http://partner.example/guild/picker.html";
     QTest::newRow("partner's window toward its site") << picker << LinkClicked << Origin::Window << "site+player" << LoadInPlace;
@@ -85,7 +100,7 @@ void TestLinkPolicy::decide_data()
     QTest::newRow("partner pop-up's window toward its site") << picker << LinkClicked << Origin::Window << "popup+player" << LoadInPlace;
     QTest::newRow("game page's window toward a partner") << picker << LinkClicked << Origin::Window << "game+player" << OpenInNewTab;
     // Movies play in their page, wherever the page may go.
-    const QString movie = "file:///game/content/battle.swf?12";
+    const QString movie = contentUrl("battle.swf?12");
     QTest::newRow("program loads a movie") << movie << Other << Origin::Program << "game" << PlayMovie;
     QTest::newRow("local movie link") << movie << LinkClicked << Origin::Page << "local+player" << PlayMovie;
     QTest::newRow("forum movie in place") << "http://forum.tarvenholm.example/a.swf" << Other << Origin::Page << "site" << PlayMovie;
@@ -93,12 +108,16 @@ void TestLinkPolicy::decide_data()
     QTest::newRow("movie in a window: its page plays it") << movie << LinkClicked << Origin::Window << "local" << Default;
     QTest::newRow("outside movie clicked") << "http://www.example.org/a.swf" << LinkClicked << Origin::Page << "site+player" << OpenOnDesktop;
     // The local alias: the content folder's pages' alone, never a frame's.
-    const QString alias = "tarvenholm-file:///game/content/pages/second.html";
+    QString alias = local;
+    alias.replace(0, 4, "tarvenholm-file"); // "file" -> the alias
     QTest::newRow("alias from a local page") << alias << LinkClicked << Origin::Page << "local+player" << LoadLocal;
     QTest::newRow("alias clicked on a web page") << alias << LinkClicked << Origin::Page << "game+player" << Blocked;
     QTest::newRow("alias in a local page's frame") << alias << Other << Origin::Frame << "local" << Blocked;
     QTest::newRow("alias window of a local page") << alias << LinkClicked << Origin::Window << "local" << Default;
     QTest::newRow("alias window of a web page") << alias << LinkClicked << Origin::Window << "site+player" << Blocked;
+    QTest::newRow("alias window of a web frame on a click") << alias << LinkClicked << Origin::Window << "webframe+player" << Blocked;
+    QTest::newRow("alias window nobody announced") << alias << LinkClicked << Origin::Window << "unknown+player" << Blocked;
+    QTest::newRow("alias from a local file beside the content folder") << alias << LinkClicked << Origin::Page << "outside+player" << Blocked;
 }
 
 void TestLinkPolicy::decide()
@@ -109,13 +128,19 @@ void TestLinkPolicy::decide()
     QFETCH(QString, from);
     QFETCH(LinkPolicy::Decision, decision);
     LinkPolicy::Request request{QUrl(url), navigation, origin};
-    const bool game = from.startsWith("game") || from.startsWith("local");
-    request.tab = game ? TabKind::Game : from.startsWith("popup") ? TabKind::Window : TabKind::Site;
+    const QString where = from.section('+', 0, 0);
+    const bool inLocalPage = where == "local" || where == "webframe" || where == "unknown" || where == "outside";
+    const bool game = where == "game" || inLocalPage;
+    request.tab = game ? TabKind::Game : where == "popup" ? TabKind::Window : TabKind::Site;
     request.family = game ? TabKind::Game : TabKind::Site;
-    request.fromLocalPage = from.startsWith("local");
-    request.pageUrl = QUrl(request.fromLocalPage ? "file:///game/content/pages/index.html"
-                           : game                ? "http://game.example/"
-                                                 : "http://partner.example/guild/board.html");
+    request.pageUrl = QUrl(inLocalPage ? contentUrl("pages/index.html")
+                           : game      ? "http://game.example/"
+                                       : "http://partner.example/guild/board.html");
+    const QHash<QString, QString> frames{{"local", request.pageUrl.toString()},
+                                         {"webframe", "http://ads.example/box.html"},
+                                         {"unknown", ""},
+                                         {"outside", contentUrl("../pages/index.html")}};
+    request.frameUrl = QUrl(frames.value(where, request.pageUrl.toString()));
     request.userAction = from.endsWith("+player");
     QCOMPARE(LinkPolicy::decide(request, defaultRules), decision);
 }

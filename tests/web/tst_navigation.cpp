@@ -46,6 +46,8 @@ private slots:
     void pageOpensNoTabOnItsOwn_data();
     void pageOpensNoTabOnItsOwn();
     void localAliasClickedOnRemotePage();
+    void webFrameInLocalPage_data();
+    void webFrameInLocalPage();
     void programLoadsFollowRedirects_data();
     void programLoadsFollowRedirects();
 
@@ -561,6 +563,64 @@ void TestNavigation::localAliasClickedOnRemotePage()
     QTest::qWait(300);
     QTRY_COMPARE(game->title(), QString("Remote"));
     QTRY_COMPARE(window->tabWidget()->count(), 1);
+}
+
+void TestNavigation::webFrameInLocalPage_data()
+{
+    QTest::addColumn<QString>("where");  // "frame": a web frame in a local page; "sandboxed": that frame's
+                                         // sandboxed child; "page": the local page itself
+    QTest::addColumn<QString>("script"); // run there on a timer, without the player
+    QTest::addColumn<QString>("line");   // written for each refused window
+    QTest::addColumn<int>("refused");
+    QTest::addColumn<int>("tabs");       // the tabs afterwards
+    const QString forum = site("forum.tarvenholm/index.html");
+    const QString alias = "tarvenholm-file:" + QUrl::fromLocalFile(pages + "/second.html").toString().mid(5) + "?from=adwindow";
+    const QString three = QString("for (let i = 0; i < 3; ++i) window.open('%1?' + i);").arg(forum);
+    const QString windowLine = "Refused window without the player's action from: ";
+    QTest::newRow("frame's forum windows") << "frame" << three << windowLine << 3 << 1;
+    QTest::newRow("frame's alias window") << "frame" << QString("window.open('%1')").arg(alias)
+                                          << "Refused local alias from: " << 1 << 1;
+    QTest::newRow("sandboxed child's forum windows") << "sandboxed" << three << windowLine << 3 << 1;
+    QTest::newRow("sandboxed child's alias window") << "sandboxed" << QString("window.open('%1')").arg(alias)
+                                                    << "Refused local alias from: " << 1 << 1;
+    // The local page's own windows are the game's.
+    QTest::newRow("local page's forum window") << "page" << QString("window.open('%1')").arg(forum) << QString() << 0 << 2;
+    QTest::newRow("local page's alias window") << "page" << QString("window.open('%1')").arg(alias) << QString() << 0 << 2;
+}
+
+// A web frame inside a page of the content folder (an advert, a news box)
+// gets none of the content folder's trust: it opens no window on its own and
+// has no way to the local alias, and neither has a sandboxed frame of its.
+void TestNavigation::webFrameInLocalPage()
+{
+    QFETCH(QString, where);
+    QFETCH(QString, script);
+    QFETCH(QString, line);
+    QFETCH(int, refused);
+    QFETCH(int, tabs);
+    static int serial = 0;
+    const QString name = QString("advert%1.html").arg(++serial);
+    const QString timed = "setTimeout(function () { " + script + " }, 10);";
+    QString frame = "<html><body>advert</body></html>";
+    if (where == "frame")
+        frame = "<html><body><script>" + timed + "</script></body></html>";
+    else if (where == "sandboxed")
+        frame = "<html><body><iframe sandbox=\"allow-scripts allow-popups\" srcdoc=\"<script>"
+                + timed.toHtmlEscaped() + "</script>\"></iframe></body></html>";
+    TestEnv::writeFile(TestEnv::root() + "/site/" + name, frame.toUtf8());
+    const QString host = pages + "/host" + QString::number(serial) + ".html";
+    TestEnv::writeFile(host, QString("<html><head><title>Host</title>%1</head><body><iframe src=\"%2\"></iframe></body></html>")
+                                 .arg(where == "page" ? "<script>" + timed + "</script>" : QString(), site(name)).toUtf8());
+    MessageLog log;
+    QVERIFY(loadInto(game, QUrl::fromLocalFile(host)));
+    if (refused > 0)
+        QTRY_COMPARE(log.count(debugLine(line.toUtf8().constData(), QUrl::fromLocalFile(host))), refused);
+    else
+        QTRY_COMPARE(window->tabWidget()->count(), tabs);
+    QTest::qWait(500);
+    QCOMPARE(window->tabWidget()->count(), tabs);
+    QCOMPARE(game->title(), QString("Host"));
+    QVERIFY(desktop->urls.isEmpty());
 }
 
 void TestNavigation::programLoadsFollowRedirects_data()

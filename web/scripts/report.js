@@ -1,7 +1,9 @@
 // Injected into every page in a world of its own, which the page's scripts
 // can neither see nor change. Tells the client, once per movie, when a movie
-// has been loaded and its first frame drawn, naming the movie; each report
-// carries the page's secret token, so a page cannot claim a movie is playing.
+// has been loaded and its first frame drawn, naming the frame and the movie;
+// each report carries the page's secret token, so a page cannot claim a movie
+// is playing, and this world's location is the frame's own, whatever the page
+// does to its own.
 (function () {
     'use strict';
     const report = '%PLAYING_REPORT%';
@@ -24,7 +26,7 @@
         player.addEventListener('loadeddata', function () {
             // The frame after the movie's data has been taken in is its first one drawn.
             requestAnimationFrame(function () {
-                requestAnimationFrame(function () { console.log(report + movieUrl(player)); });
+                requestAnimationFrame(function () { console.log(report + location.href + ' ' + movieUrl(player)); });
             });
         }, {once: true});
     }
