@@ -24,8 +24,9 @@ QString newSecret()
 class Relay : public QObject
 {
 public:
-    Relay(QWebSocket *page, QTcpSocket *server)
-        : page(page)
+    Relay(QWebSocket *page, QTcpSocket *server, QObject *bridge)
+        : QObject(bridge)
+        , page(page)
         , server(server)
     {
         page->setParent(this);
@@ -41,6 +42,18 @@ public:
         connect(page, &QWebSocket::disconnected, this, [this] { end(); });
         connect(server, &QTcpSocket::disconnected, this, [this] { end(); });
         toPage(); // what the server sent before the page was there
+    }
+    // Gone with the bridge, the client quitting: what the page sent is on its
+    // way to the server, and both ends are closed without reporting back.
+    ~Relay() override
+    {
+        page->disconnect(this);
+        server->disconnect(this);
+        if (ending)
+            return;
+        server->flush();
+        server->disconnectFromHost();
+        page->close(QWebSocketProtocol::CloseCodeGoingAway);
     }
 
 private:
@@ -96,7 +109,20 @@ SocketBridge::SocketBridge(const QList<SocketEndpoint> &endpoints, QObject *pare
         qDebug() << "Socket bridge cannot listen: " << listener.errorString();
 }
 
-SocketBridge::~SocketBridge() = default;
+SocketBridge::~SocketBridge()
+{
+    // The members go before QObject's own teardown cuts the connections to
+    // the bridge, and the sockets they own report to it as they go (a page
+    // socket's end reaches dropWaiting): nothing may, once the bridge is going.
+    for (QObject *owner : {static_cast<QObject *>(&listener), static_cast<QObject *>(&upgrader)}) {
+        const QList<QObject *> owned = owner->findChildren<QObject *>();
+        for (QObject *object : owned)
+            object->disconnect(this);
+    }
+    // Still in the table: still there (each leaves it as it goes).
+    for (const Waiting &entry : std::as_const(waiting))
+        entry.page->disconnect(this);
+}
 
 SocketBridge *SocketBridge::shared()
 {
@@ -293,11 +319,14 @@ void SocketBridge::onUpgraded()
     while (QWebSocket *page = upgrader.nextPendingConnection()) {
         const Waiting match = waiting.take(page->peerPort());
         QTcpSocket *server = match.server;
+        // The page's connection is the WebSocket's now, and goes with it.
+        if (match.page)
+            disconnect(match.page, &QObject::destroyed, this, &SocketBridge::dropWaiting);
         if (!server) {
             page->close();
             page->deleteLater();
             continue;
         }
-        new Relay(page, server);
+        new Relay(page, server, this);
     }
 }

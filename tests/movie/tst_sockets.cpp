@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTcpSocket>
 #include <QWebSocket>
 
 class TestSockets : public QObject
@@ -31,6 +32,9 @@ private slots:
     void movieSockets_data();
     void movieSockets();
     void webFrameInContentPage();
+    void connectionOutlivesHandshakeTimer();
+    void handshakeOverTheBound();
+    void bridgeGoesWithConnectionsOpen();
 
 private:
     QUrl content(const QString &name) const { return QUrl::fromLocalFile(TestEnv::root() + "/work/content/" + name); }
@@ -291,6 +295,73 @@ void TestSockets::webFrameInContentPage()
                  qPrintable(messages.lines().join('\n')));
     QCOMPARE(echo->connections(), before);
     QCOMPARE(messages.countStarting("Socket connected:"), 0);
+}
+
+// The WebSocket's handshake timer does not end a connection that is made.
+void TestSockets::connectionOutlivesHandshakeTimer()
+{
+    auto *view = new MyWebView;
+    window->appendTab(view, "page");
+    QVERIFY(WebTest::load(view, content("page.html")));
+    QWebSocket socket("null");
+    QByteArray back;
+    connect(&socket, &QWebSocket::binaryMessageReceived, &socket, [&](const QByteArray &data) { back += data; });
+    socket.open(QUrl(proxyUrl(view->page())));
+    QTRY_COMPARE(socket.state(), QAbstractSocket::ConnectedState);
+    QTest::qWait(SocketBridge::handshakeTimeoutMs + 1000);
+    QCOMPARE(socket.state(), QAbstractSocket::ConnectedState);
+    socket.sendBinaryMessage("later");
+    QTRY_COMPARE(back, QByteArray("later"));
+}
+
+// A handshake longer than any WebSocket's is answered as soon as it is, not
+// when the handshake timer runs out.
+void TestSockets::handshakeOverTheBound()
+{
+    MessageLog messages;
+    QTcpSocket raw;
+    raw.connectToHost(SocketBridge::shared()->address(), QUrl(SocketBridge::shared()->urlPrefix()).port());
+    QVERIFY(raw.waitForConnected(5000));
+    raw.write("GET /" + QByteArray(64, 'a') + " HTTP/1.1\r\nX-Padding: " + QByteArray(SocketBridge::maxHandshake, 'x'));
+    QElapsedTimer waited;
+    waited.start();
+    QTRY_VERIFY(raw.bytesAvailable() > 0 || raw.state() != QAbstractSocket::ConnectedState);
+    QVERIFY(raw.readAll().startsWith("HTTP/1.1 431 "));
+    QVERIFY2(waited.elapsed() < SocketBridge::handshakeTimeoutMs, qPrintable(QString::number(waited.elapsed())));
+    QVERIFY(messages.contains(debugLine("Socket refused: ", QString("handshake too long"))));
+}
+
+// A bridge that goes (the client quitting) with connections open and one
+// still in its handshake: nothing reports back to it as it goes; what the
+// movies sent has reached the server, and the server's connections end.
+void TestSockets::bridgeGoesWithConnectionsOpen()
+{
+    auto *view = new MyWebView;
+    window->appendTab(view, "page");
+    QVERIFY(WebTest::load(view, content("page.html")));
+    auto *bridge = new SocketBridge(AppConfig::instance()->sockets);
+    const QString url = bridge->proxiesFor(view->page()).content.first().url;
+    const QByteArray before = echo->received();
+    QWebSocket first("null"), second("null");
+    first.open(QUrl(url));
+    second.open(QUrl(url));
+    QTRY_COMPARE(first.state(), QAbstractSocket::ConnectedState);
+    QTRY_COMPARE(second.state(), QAbstractSocket::ConnectedState);
+    first.sendBinaryMessage("one ");
+    QTRY_COMPARE(echo->received().mid(before.size()), QByteArray("one "));
+    second.sendBinaryMessage("two");
+    QTRY_COMPARE(echo->received().mid(before.size()), QByteArray("one two"));
+    QTRY_COMPARE(echo->openConnections(), 2);
+    QTcpSocket handshaking;
+    handshaking.connectToHost(bridge->address(), QUrl(bridge->urlPrefix()).port());
+    QVERIFY(handshaking.waitForConnected(5000));
+    handshaking.write("GET /");
+    QVERIFY(handshaking.waitForBytesWritten(5000));
+    delete bridge;
+    QTRY_COMPARE(echo->openConnections(), 0);
+    QTRY_COMPARE(first.state(), QAbstractSocket::UnconnectedState);
+    QTRY_COMPARE(second.state(), QAbstractSocket::UnconnectedState);
+    QTRY_COMPARE(handshaking.state(), QAbstractSocket::UnconnectedState);
 }
 
 TARVEN_TEST_MAIN(TestSockets)

@@ -6,6 +6,7 @@
 #include "clientprocess.h"
 #include "moviefiles.h"
 #include "nginxserver.h"
+#include "socketserver.h"
 #include "testenv.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@ private slots:
     void firstStart();
     void secondStartStampMatches();
     void savedGameSurvivesARestart();
+    void quitWithSocketOpen();
     void serverDown();
     void trustFileCannotBeWritten();
 
@@ -178,6 +180,36 @@ void TestGameStart::savedGameSurvivesARestart()
         QVERIFY2(client.exitCode() == 0, qPrintable(client.errorText()));
     }
     QCOMPARE(QFile::permissions(player + "/.webdata") & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// The player logs out while the game movie's socket to the game's server is
+// open: the client ends as it should, and so does its connection.
+void TestGameStart::quitWithSocketOpen()
+{
+    SocketServer game;
+    const QString message = "still connected";
+    TestEnv::writeFile(player + "/content/online.swf",
+                       MovieFiles::socket("127.0.0.1", game.serverPort(), message, server->rootUrl()));
+    {
+        QSettings settings(player + "/tarvenholm.ini", QSettings::IniFormat);
+        settings.setValue("urlgame", "./content/online.swf");
+        settings.setValue("sockets", QString("127.0.0.1:%1").arg(game.serverPort()));
+    }
+    const auto restore = qScopeGuard([this] {
+        QSettings settings(player + "/tarvenholm.ini", QSettings::IniFormat);
+        settings.remove("urlgame");
+        settings.remove("sockets");
+    });
+    ClientProcess client;
+    startClient(client);
+    QTRY_COMPARE_WITH_TIMEOUT(game.received(), message.toUtf8() + '\0', 60000);
+    QVERIFY2(client.waitForLineStarting("Socket connected:  \"127.0.0.1:"), qPrintable(client.errorText()));
+    QCOMPARE(game.openConnections(), 1);
+    client.terminate();
+    QVERIFY(client.waitForExit(60000));
+    QVERIFY2(!client.crashed(), qPrintable(client.errorText()));
+    QVERIFY2(client.exitCode() == 0, qPrintable(client.errorText()));
+    QTRY_COMPARE(game.openConnections(), 0);
 }
 
 void TestGameStart::serverDown()
