@@ -489,7 +489,12 @@ void TestNavigation::forumPageBehaviours()
     MessageLog log;
     if (action == "keys") {
         WebTest::runJs(view(1), "document.getElementById('jump').focus()");
-        QTest::keyClick(view(1)->focusProxy(), Qt::Key_Down);
+        QTRY_COMPARE(WebTest::runJs(view(1), "document.activeElement.id").toString(), QString("jump"));
+        // A busy engine may drop a key sent while it settles: press again
+        // until the menu has moved (its last entry is the topic, so a
+        // further press changes nothing).
+        QTRY_VERIFY(WebTest::runJs(view(1), "document.getElementById('jump') ? document.getElementById('jump').selectedIndex : 1").toInt() == 1
+                    || (QTest::keyClick(view(1)->focusProxy(), Qt::Key_Down), false));
     } else if (action.startsWith('#')) {
         QVERIFY(WebTest::click(view(1), action));
     } else {
