@@ -4,6 +4,10 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>No program on this computer opens %1. Set up a web browser and a mail program, or open the address yourself.</source>
+        <translation>Ни одна программа на этом компьютере не открывает %1. Настройте браузер и почтовую программу или откройте адрес сами.</translation>
+    </message>
+    <message>
         <source>TarvenHOLM</source>
         <translation>TarvenHOLM</translation>
     </message>
@@ -228,6 +232,10 @@
 </context>
 <context>
     <name>MyWebPage</name>
+    <message>
+        <source>The page %1 stopped working. Refresh Tab loads it again.</source>
+        <translation>Страница %1 перестала работать. «Обновить вкладку» загрузит её снова.</translation>
+    </message>
     <message>
         <source>The movie %1 cannot be played: %2</source>
         <translation>Ролик %1 не может быть показан: %2</translation>

@@ -10,7 +10,6 @@
 #include "web/tabprofile.h"
 
 #include <QDebug>
-#include <QDesktopServices>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineNewWindowRequest>
 
@@ -44,6 +43,7 @@ MyWebPage::MyWebPage(TabProfile *profile, QObject *parent)
         qDebug() << "Movie error: " << url() << text;
     });
     connect(this, &QWebEnginePage::newWindowRequested, this, &MyWebPage::onNewWindowRequested);
+    connect(this, &QWebEnginePage::renderProcessTerminated, this, &MyWebPage::onRenderProcessTerminated);
     // A page or movie asks to fill the screen (after the player's click, the
     // engine sees to that), or to end it.
     connect(this, &QWebEnginePage::fullScreenRequested, this, [this](QWebEngineFullScreenRequest request) {
@@ -189,7 +189,8 @@ bool MyWebPage::carryOut(const QUrl &url, Decision decision)
         return false;
     case LinkPolicy::OpenOnDesktop:
         qDebug() << "launch ext browser";
-        QDesktopServices::openUrl(url);
+        if (TabHost *host = TabHost::instance())
+            host->openOnDesktop(url);
         return false;
     case LinkPolicy::LoadInPlace:
     case LinkPolicy::Default:
@@ -214,6 +215,15 @@ bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
         carryOut(movie, decide({movie, LinkPolicy::Reload, LinkPolicy::Origin::Page}));
         return false;
     }
+    // Refresh of a page whose renderer ended: the page itself again.
+    if (isMainFrame && url.scheme() == QLatin1String("data") && type == NavigationTypeReload && crashed.isValid()) {
+        const QUrl again = crashed;
+        crashed.clear();
+        QMetaObject::invokeMethod(this, [this, again] { load(again); }, Qt::QueuedConnection);
+        return false;
+    }
+    if (isMainFrame && url.scheme() != QLatin1String("data"))
+        crashed.clear();
     const bool byDefault = QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
     // The server's redirects of what the program loads are the program's too.
     if (isMainFrame && type != NavigationTypeRedirect)
@@ -244,6 +254,21 @@ void MyWebPage::showMovie(const QUrl &url)
         return;
     }
     setHtml(PageBridge::playerPage(url), url);
+}
+
+// The page's renderer ended (it crashed, ran out of memory or was killed):
+// the tab says so in place of a white page, and Refresh loads it again (a
+// movie's tab plays its movie again).
+void MyWebPage::onRenderProcessTerminated(RenderProcessTerminationStatus status, int exitCode)
+{
+    static const char *const reasons[] = {"ended", "ended abnormally", "crashed", "killed"};
+    const QUrl lost = url();
+    qDebug() << "Page crashed: " << lost << QString::fromLatin1(reasons[qBound(0, int(status), 3)]) << exitCode;
+    if (!MoviePlayer::isMovie(lost))
+        crashed = lost;
+    const QString text = tr("The page %1 stopped working. Refresh Tab loads it again.").arg(lost.toDisplayString());
+    QMetaObject::invokeMethod(this, [this, text, lost] { setHtml(MoviePlayer::errorPage(text), lost); },
+                              Qt::QueuedConnection);
 }
 
 void MyWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,

@@ -47,10 +47,12 @@ private:
     bool carryOut(const QUrl &url, Decision decision);
     void onNewWindowRequested(QWebEngineNewWindowRequest &request);
     void onMoviePlaying(const QUrl &movie, const QUrl &frame);
+    void onRenderProcessTerminated(RenderProcessTerminationStatus status, int exitCode);
     QUrl takeAnnounced(const QUrl &url);
 
     bool playerPending = false; // the player page for a movie is on its way
     bool programLoad = false;   // the main frame's navigation is the program's own load
+    QUrl crashed;               // the page whose renderer ended, shown again on Refresh
     PageBridge *bridge;
     // The player's last click the page's scripts reported.
     QUrl clickedUrl;

@@ -122,6 +122,9 @@ PageBridge::PageBridge(QWebEnginePage *page)
                                       {QStringLiteral("PLAYING_REPORT"), token + playingVerb},
                                       {QStringLiteral("WINDOW_REPORT"), windowToken + windowVerb}};
     QWebEngineScriptCollection &scripts = page->scripts();
+    // The page's own, not its profile's: the engine gives a profile's scripts
+    // to no renderer that replaces a crashed one, and a page's again.
+    scripts.insert(movieScripts());
     // Reports from a world the page can neither see nor change.
     scripts.insert(script(QStringLiteral("tarvenholm-clicks"), filled(source(QStringLiteral("clicks.js")), own),
                           QWebEngineScript::ApplicationWorld, QWebEngineScript::DocumentCreation));
@@ -152,7 +155,7 @@ PageBridge::PageBridge(QWebEnginePage *page)
     }
 }
 
-QList<QWebEngineScript> PageBridge::profileScripts()
+QList<QWebEngineScript> PageBridge::movieScripts()
 {
     // Ruffle's players are elements of the page's own: the page's world.
     return {script(QStringLiteral("tarvenholm-detect"), source(QStringLiteral("detect.js")), QWebEngineScript::MainWorld,

@@ -25,9 +25,6 @@ public:
     // way to the game's socket servers.
     explicit PageBridge(QWebEnginePage *page);
 
-    // What every page of a profile gets: a Flash Player among the browser's
-    // plug-ins, and the script that finds a page's movies and plays them.
-    static QList<QWebEngineScript> profileScripts();
     // The page that plays the movie over the whole view. The content folder's
     // movies (the game, the battle viewer) may fill the screen after a click.
     static QString playerPage(const QUrl &movie);
@@ -47,6 +44,9 @@ signals:
     void movieError(const QString &text);
 
 private:
+    // What every page gets: a Flash Player among the browser's plug-ins, and
+    // the script that finds a page's movies and plays them.
+    static QList<QWebEngineScript> movieScripts();
     // "<frame's URL> <URL>"
     static std::pair<QUrl, QUrl> frameAndUrl(const QString &text);
 

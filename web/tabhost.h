@@ -3,6 +3,7 @@
 
 class MyWebView;
 class QString;
+class QUrl;
 
 // What a tab is, set by the one place that makes each kind: the game (the
 // first tab, never closed), a site tab (forum, partner site, favourite: a
@@ -29,6 +30,9 @@ public:
     // A page's (or its movie's) request to fill the screen, or to end that.
     virtual void showPageFullScreen(bool on, MyWebView *view) = 0;
     virtual bool isPageFullScreen() const = 0;
+    // Hands the URL to the desktop's browser or mail program; false, and the
+    // player told so, where nothing took it.
+    virtual bool openOnDesktop(const QUrl &url) = 0;
 
 protected:
     // The newest host is the one views ask, until it goes.

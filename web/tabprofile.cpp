@@ -8,7 +8,6 @@
 #include "movie/clientscheme.h"
 
 #include "web/mywebpage.h"
-#include "web/pagebridge.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -63,7 +62,6 @@ void TabProfile::setUp()
 {
     setUrlRequestInterceptor(new RequestFilter(this));
     installUrlSchemeHandler(ClientScheme::name, new ClientScheme(this));
-    scripts()->insert(PageBridge::profileScripts());
     // A main-frame answer of a movie's type plays, whatever its URL ends in;
     // the engine would offer it as a download.
     connect(this, &QWebEngineProfile::downloadRequested, this, [](QWebEngineDownloadRequest *download) {

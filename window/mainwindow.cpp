@@ -278,7 +278,8 @@ void MainWindow::setTabLabel(MyWebView *view, const QString &label)
         qDebug() << "setTabLabel: something wrong...";
         return;
     }
-    tabs->setTabText(index, view->kind() == TabKind::Game ? QStringLiteral("TarvenHOLM") : label);
+    // A tab's text marks its shortcut letter with "&": a title's own is doubled to show as written.
+    tabs->setTabText(index, view->kind() == TabKind::Game ? QStringLiteral("TarvenHOLM") : QString(label).replace(QLatin1Char('&'), QLatin1String("&&")));
 }
 
 bool MainWindow::isShown(const MyWebView *view) const
@@ -370,7 +371,27 @@ void MainWindow::refresh()
 
 void MainWindow::doOpenWebSite()
 {
-    QDesktopServices::openUrl(QUrl(AppConfig::instance()->web));
+    openOnDesktop(QUrl(AppConfig::instance()->web));
+}
+
+// A machine without a browser or mail program set up takes nothing: the
+// player learns where the link would have gone, in a box that waits for no
+// answer.
+bool MainWindow::openOnDesktop(const QUrl &url)
+{
+    if (QDesktopServices::openUrl(url))
+        return true;
+    qDebug() << "Desktop hand-off failed: " << url;
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("TarvenHOLM"),
+                                tr("No program on this computer opens %1. Set up a web browser and a mail program, "
+                                   "or open the address yourself.").arg(url.toDisplayString()),
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("handOffFailed"));
+    box->setTextFormat(Qt::PlainText);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    return false;
 }
 
 void MainWindow::doOpenForum()
@@ -383,7 +404,7 @@ void MainWindow::doEmail()
     QString address = AppConfig::instance()->email;
     if (!address.startsWith(QLatin1String("mailto:")))
         address.prepend(QLatin1String("mailto:"));
-    QDesktopServices::openUrl(QUrl(address));
+    openOnDesktop(QUrl(address));
 }
 
 QString battleUrl(const QString &moviePath, int battle)

@@ -51,6 +51,7 @@ public:
     bool isShown(const MyWebView *view) const override;
     void showPageFullScreen(bool on, MyWebView *view) override;
     bool isPageFullScreen() const override { return pageFullScreen; }
+    bool openOnDesktop(const QUrl &url) override;
 
     MyTabWidget *tabWidget() const { return tabs; }
 

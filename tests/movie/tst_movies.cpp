@@ -23,6 +23,9 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/types.h>
+
 class TestMovies : public QObject
 {
     Q_OBJECT
@@ -42,6 +45,8 @@ private slots:
     void webPageCannotClaimLocalMovie_data();
     void webPageCannotClaimLocalMovie();
     void webPagesGetNoProxy();
+    void crashedTabRecovers_data();
+    void crashedTabRecovers();
     void brokenMovie_data();
     void brokenMovie();
     void soundPlays();
@@ -386,6 +391,46 @@ void TestMovies::webPageCannotClaimLocalMovie()
     }
     QTRY_VERIFY2(log.contains(debugLine("Refused movie report from: ", frame)), qPrintable(log.lines().join('\n')));
     QCOMPARE(log.countStarting("Movie playing:"), 0);
+}
+
+void TestMovies::crashedTabRecovers_data()
+{
+    QTest::addColumn<QString>("what"); // "movie": the game tab's movie; "page": a web page in a tab
+    QTest::newRow("game movie") << "movie";
+    QTest::newRow("web page") << "page";
+}
+
+// A tab whose renderer is killed says so in words, not with a white page,
+// and the player's Refresh brings its page or movie back.
+void TestMovies::crashedTabRecovers()
+{
+    QFETCH(QString, what);
+    MessageLog log;
+    MyWebView *view = game;
+    QUrl url = content("colours.swf");
+    if (what == "movie") {
+        game->load(url);
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains(debugLine("Movie playing: ", url)), 20000);
+    } else {
+        url = QUrl(server->rootUrl() + "movies/plain.html");
+        view = window->openInNewTab(url.toString());
+        QTRY_COMPARE(view->title(), QString("Plain"));
+    }
+    const qint64 renderer = view->page()->renderProcessPid();
+    QVERIFY(renderer > 0);
+    QCOMPARE(::kill(pid_t(renderer), SIGKILL), 0);
+    QTRY_VERIFY2(log.contains(debugLine("Page crashed: ", url, QString("killed"), SIGKILL)), qPrintable(log.lines().join('\n')));
+    const QString text = QString("The page %1 stopped working. Refresh Tab loads it again.").arg(url.toDisplayString());
+    QTRY_COMPARE(WebTest::runJs(view, "document.body ? document.body.innerText : ''").toString(), text);
+    QCOMPARE(view->url(), url);
+    log.clear();
+    window->tabWidget()->setCurrentWidget(view);
+    window->refresh();
+    if (what == "movie")
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains(debugLine("Movie playing: ", url)), 20000);
+    else
+        QTRY_COMPARE(WebTest::runJs(view, "document.title").toString(), QString("Plain"));
+    QCOMPARE(view->url(), url);
 }
 
 // Only pages of the content folder may have the client make HTTP requests for them.

@@ -14,6 +14,7 @@
 #include "window/mainwindow.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QSignalSpy>
 
 class TestNavigation : public QObject
@@ -48,6 +49,7 @@ private slots:
     void localAliasClickedOnRemotePage();
     void webFrameInLocalPage_data();
     void webFrameInLocalPage();
+    void outsideLinkWithoutProgram();
     void programLoadsFollowRedirects_data();
     void programLoadsFollowRedirects();
 
@@ -380,6 +382,8 @@ void TestNavigation::tabLabels_data()
     const QString fifty(50, QChar('x'));
     QTest::newRow("50 characters whole") << "t50.html" << fifty << fifty;
     QTest::newRow("51 characters cut") << "t51.html" << fifty + "y" << fifty + "...";
+    // The tab bar takes "&" for a shortcut mark: doubled, it shows as written.
+    QTest::newRow("ampersand") << "qa.html" << "Q&A Forum" << "Q&&A Forum";
     QTest::newRow("battle after load") << "battle.html?777" << "Replay" << "Battle : 777";
     QTest::newRow("hero after load") << "hero.html" << "Hero" << "Hero Info";
     // Without a title the label is the page's whole URL (cut like a title).
@@ -626,6 +630,24 @@ void TestNavigation::webFrameInLocalPage()
     QCOMPARE(window->tabWidget()->count(), tabs);
     QCOMPARE(game->title(), QString("Host"));
     QVERIFY(desktop->urls.isEmpty());
+}
+
+// With no browser set up to take it (the offscreen platform has none), the
+// player's click on an outside link says where it would have gone.
+void TestNavigation::outsideLinkWithoutProgram()
+{
+    delete desktop;
+    desktop = nullptr;
+    MessageLog log;
+    QVERIFY(WebTest::click(game, "#outside"));
+    const QUrl outside(site("outside.html"));
+    QTRY_VERIFY2(log.contains(debugLine("Desktop hand-off failed: ", outside)), qPrintable(log.lines().join('\n')));
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = window->findChild<QMessageBox *>("handOffFailed")) && box->isVisible());
+    QCOMPARE(box->text(), QString("No program on this computer opens %1. Set up a web browser and a mail program, "
+                                  "or open the address yourself.").arg(outside.toDisplayString()));
+    QCOMPARE(game->title(), QString("Game"));
+    QCOMPARE(window->tabWidget()->count(), 1);
 }
 
 void TestNavigation::programLoadsFollowRedirects_data()

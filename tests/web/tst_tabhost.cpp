@@ -23,6 +23,7 @@ public:
     bool isShown(const MyWebView *) const override { return true; }
     void showPageFullScreen(bool, MyWebView *) override {}
     bool isPageFullScreen() const override { return false; }
+    bool openOnDesktop(const QUrl &) override { return false; }
 
     QStringList opened;
     QStringList labels;

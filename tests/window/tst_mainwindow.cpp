@@ -41,6 +41,8 @@ private slots:
     void closeAdditionalTabs();
     void email_data();
     void email();
+    void handOffFails_data();
+    void handOffFails();
     void showPlacement();
     void defaultSizeLeavesFullScreen();
     void heightForWidth_data();
@@ -250,6 +252,47 @@ void TestMainWindow::email()
     window->doEmail();
     QCOMPARE(desktop.urls.size(), 1);
     QCOMPARE(desktop.urls.first().toString(), opened);
+}
+
+void TestMainWindow::handOffFails_data()
+{
+    QTest::addColumn<QString>("what"); // "web": Open Web Site, "mail": Mail to Support
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<QString>("text"); // the box's, "%1" the URL
+    const QString en = "No program on this computer opens %1. Set up a web browser and a mail program, "
+                       "or open the address yourself.";
+    const QString ru = QString::fromUtf8("Ни одна программа на этом компьютере не открывает %1. "
+                                         "Настройте браузер и почтовую программу или откройте адрес сами.");
+    QTest::newRow("web site") << "web" << "en" << en;
+    QTest::newRow("mail to support") << "mail" << "en" << en;
+    QTest::newRow("web site, Russian") << "web" << "ru" << ru;
+}
+
+// With no browser or mail program to take a URL (the offscreen platform has
+// none), the player is told where it would have gone, and nothing waits.
+void TestMainWindow::handOffFails()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, lang);
+    QFETCH(QString, text);
+    AppConfig *config = AppConfig::instance();
+    config->lang = lang;
+    window->applyLanguage();
+    config->web = "http://www.tarvenholm.example/";
+    config->email = "support@tarvenholm.example";
+    const QUrl url(what == "mail" ? "mailto:support@tarvenholm.example" : config->web);
+    MessageLog log;
+    if (what == "web")
+        window->doOpenWebSite();
+    else
+        window->doEmail();
+    QTRY_VERIFY(log.contains(debugLine("Desktop hand-off failed: ", url)));
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = window->findChild<QMessageBox *>("handOffFailed")) && box->isVisible());
+    QCOMPARE(box->text(), text.arg(url.toDisplayString()));
+    QCOMPARE(box->textFormat(), Qt::PlainText);
+    box->close();
+    config->lang = "en";
 }
 
 void TestMainWindow::showPlacement()
