@@ -4,6 +4,10 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>Quit</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
         <source>No program on this computer opens %1. Set up a web browser and a mail program, or open the address yourself.</source>
         <translation>No program on this computer opens %1. Set up a web browser and a mail program, or open the address yourself.</translation>
     </message>

@@ -4,6 +4,10 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>Quit</source>
+        <translation>Выход</translation>
+    </message>
+    <message>
         <source>No program on this computer opens %1. Set up a web browser and a mail program, or open the address yourself.</source>
         <translation>Ни одна программа на этом компьютере не открывает %1. Настройте браузер и почтовую программу или откройте адрес сами.</translation>
     </message>

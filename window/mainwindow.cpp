@@ -8,6 +8,7 @@
 #include "web/mywebview.h"
 #include "web/tabprofile.h"
 #include "window/flashenvironment.h"
+#include "window/windowkeys.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -36,6 +37,7 @@ MainWindow::MainWindow(QWidget *parent)
     tabs->setTabsClosable(true);
     setCentralWidget(tabs);
     connect(tabs, &QTabWidget::currentChanged, this, &MainWindow::onCurrentTabChanged);
+    installWindowKeys(this);
     theMainWindow = this;
     fillFavorites();
 }

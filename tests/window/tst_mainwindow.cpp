@@ -5,6 +5,7 @@
 #include "window/mainwindow.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <QMessageBox>
 #include "web/mywebview.h"
+#include "webtest.h"
 #include <QTranslator>
 #include <QDialogButtonBox>
 #include <QLibraryInfo>
@@ -45,6 +47,8 @@ private slots:
     void handOffFails();
     void showPlacement();
     void defaultSizeLeavesFullScreen();
+    void windowKeys_data();
+    void windowKeys();
     void heightForWidth_data();
     void heightForWidth();
     void favorites();
@@ -109,14 +113,16 @@ void TestMainWindow::form()
         navigation << (a->isSeparator() ? QString("-") : a->objectName());
     QCOMPARE(navigation, QStringList({"actionClose_additional_windows", "-", "actionView_Battle", "-",
                                       "actionOpen_Web_Site", "actionOpen_Forum", "actionReport_Bug", "-",
-                                      "actionRefresh", "-", "actionToggle_Full_Screen", "actionDefault_Size"}));
+                                      "actionRefresh", "-", "actionToggle_Full_Screen", "actionDefault_Size",
+                                      "-", "actionQuit"}));
     {
         MainWindow fresh; // the form's own state until a language is applied
         QVERIFY(fresh.findChild<QAction *>("actionRussian")->isChecked());
         QVERIFY(!fresh.findChild<QAction *>("actionEnglish")->isChecked());
     }
     QCOMPARE(action("actionReport_Bug")->text(), QString("Mail to Support"));
-    QVERIFY(action("actionRefresh")->shortcut().isEmpty());
+    QVERIFY(action("actionRefresh")->shortcuts().contains(QKeySequence(Qt::Key_F5)));
+    QCOMPARE(action("actionQuit")->text(), QString("Quit"));
 }
 
 void TestMainWindow::applyLanguage_data()
@@ -327,6 +333,75 @@ void TestMainWindow::defaultSizeLeavesFullScreen()
     QVERIFY(!window->isFullScreen());
     AppConfig::instance()->width = 1000;
     AppConfig::instance()->height = 900;
+}
+
+void TestMainWindow::windowKeys_data()
+{
+    QTest::addColumn<QString>("keys"); // pressed one after the other
+    QTest::addColumn<int>("from");     // the tab that has the keyboard, of three; 0 the game
+    // "tab N": tab N shown; "tabs N": N tabs left; "reloaded"; "full": full
+    // screen; "normal": not full screen; "closed": the window
+    QTest::addColumn<QString>("after");
+    QTest::newRow("Ctrl+Tab from the game") << "Ctrl+Tab" << 0 << "tab 1";
+    QTest::newRow("Ctrl+Tab from the last tab") << "Ctrl+Tab" << 2 << "tab 0";
+    QTest::newRow("Ctrl+Shift+Tab from the game") << "Ctrl+Shift+Tab" << 0 << "tab 2";
+    QTest::newRow("Ctrl+W closes a site tab") << "Ctrl+W" << 1 << "tabs 2";
+    QTest::newRow("Ctrl+F4 closes a site tab") << "Ctrl+F4" << 2 << "tabs 2";
+    QTest::newRow("Ctrl+W keeps the game") << "Ctrl+W" << 0 << "tabs 3";
+    QTest::newRow("F5 refreshes") << "F5" << 1 << "reloaded";
+    QTest::newRow("F11 fills the screen") << "F11" << 0 << "full";
+    QTest::newRow("F11 twice") << "F11, F11" << 0 << "normal";
+    QTest::newRow("Esc leaves full screen") << "F11, Esc" << 1 << "normal";
+    QTest::newRow("Esc is the page's otherwise") << "Esc" << 0 << "tab 0";
+    QTest::newRow("Ctrl+Q quits") << "Ctrl+Q" << 1 << "closed";
+}
+
+// Keys as the player presses them, in whichever tab has the keyboard.
+void TestMainWindow::windowKeys()
+{
+    QFETCH(QString, keys);
+    QFETCH(int, from);
+    QFETCH(QString, after);
+    TestEnv::writeFile("content/keys.html", "<html><head><title>Keys</title></head><body>"
+                                            "<script>addEventListener('keydown', e => document.title = e.key);</script>"
+                                            "</body></html>");
+    const QUrl page = QUrl::fromLocalFile(QDir::currentPath() + "/content/keys.html");
+    // The menu commands, as start() connects them.
+    connect(action("actionRefresh"), &QAction::triggered, window, &MainWindow::refresh);
+    connect(action("actionToggle_Full_Screen"), &QAction::triggered, window, &MainWindow::toggleFullScreen);
+    window->show();
+    QVERIFY(WebTest::load(window->openGameTab(), page));
+    window->openInNewTab(page.toString());
+    window->openInNewTab(page.toString());
+    QTRY_COMPARE(window->tabWidget()->count(), 3);
+    for (int i = 1; i < 3; ++i)
+        QTRY_COMPARE(qobject_cast<MyWebView *>(window->tabWidget()->widget(i))->title(), QString("Keys"));
+    window->tabWidget()->setCurrentIndex(from);
+    auto *view = qobject_cast<MyWebView *>(window->tabWidget()->widget(from));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    view->setFocus();
+    QTRY_VERIFY(view->focusProxy() && view->focusProxy()->hasFocus());
+    MessageLog log;
+    QTest::keySequence(view->focusProxy(), QKeySequence(keys));
+    const QString what = after.section(' ', 0, 0);
+    const int n = after.section(' ', 1).toInt();
+    if (what == "tab") {
+        QTRY_COMPARE(window->tabWidget()->currentIndex(), n);
+    } else if (what == "tabs") {
+        QTRY_COMPARE(window->tabWidget()->count(), n);
+        QCOMPARE(qobject_cast<MyWebView *>(window->tabWidget()->widget(0)), window->gameTab());
+    } else if (what == "reloaded") {
+        QTRY_VERIFY(log.contains(debugLine("acceptNavigationRequest: ", page, " --- ", 3)));
+    } else if (what == "full") {
+        QTRY_VERIFY(window->isFullScreen());
+    } else if (what == "normal") {
+        QTRY_VERIFY(!window->isFullScreen());
+    } else {
+        QTRY_VERIFY(!window->isVisible());
+    }
+    if (keys == "Esc") // the page had the key
+        QTRY_COMPARE(view->title(), QString("Escape"));
 }
 
 void TestMainWindow::heightForWidth_data()

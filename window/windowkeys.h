@@ -1,0 +1,13 @@
+#ifndef WINDOWKEYS_H
+#define WINDOWKEYS_H
+
+class MainWindow;
+
+// The keys players know from every browser and desktop program, as the
+// platform names them (QKeySequence's standard keys): close the tab, the
+// next and previous tab, refresh, full screen on and off (and Esc to leave
+// it), quit. They are the window's: they work whatever the tab shows, a movie
+// that takes every key included. The game tab stays unclosable.
+void installWindowKeys(MainWindow *window);
+
+#endif // WINDOWKEYS_H
