@@ -2,6 +2,7 @@
 #include "app/quitonsignal.h"
 #include "movie/clientscheme.h"
 #include "window/mainwindow.h"
+#include "window/windowstate.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -56,5 +57,7 @@ int main(int argc, char *argv[])
         return 1;
     window->show();
     QuitOnSignal quitOnSignal;
-    return app.exec();
+    const int code = app.exec();
+    WindowState::save(window.get());
+    return code;
 }

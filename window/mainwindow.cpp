@@ -9,6 +9,7 @@
 #include "web/tabprofile.h"
 #include "window/flashenvironment.h"
 #include "window/windowkeys.h"
+#include "window/windowstate.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -193,7 +194,9 @@ bool MainWindow::start()
         return false;
     connectActions();
     const AppConfig *config = AppConfig::instance();
-    resize(config->width, config->height);
+    // As the player left it, or the configured size where it fits the screen.
+    if (!WindowState::restore(this))
+        resize(WindowState::fitted(QSize(config->width, config->height), this));
     connect(tabs, &QTabWidget::tabCloseRequested, this, &MainWindow::tabCloseRequested);
 
     MyWebView *game = openGameTab();
@@ -443,6 +446,13 @@ void MainWindow::showEvent(QShowEvent *event)
     // The default screen's area without task bars and docks.
     const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
     qDebug() << geometry() << frameGeometry();
+    // A window put back where the player left it (or placed by the program) stays there.
+    if (testAttribute(Qt::WA_Moved)) {
+        QMainWindow::showEvent(event);
+        return;
+    }
+    if (available.width() < frameGeometry().width())
+        resize(available.width() - (frameGeometry().width() - width()), height());
     if (available.height() < frameGeometry().height()) {
         const int frame = frameGeometry().height();
         resize(width(), available.height() - (frame - available.height()) / 2);

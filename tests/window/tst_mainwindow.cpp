@@ -3,6 +3,7 @@
 #include "testenv.h"
 #include "web/mytabwidget.h"
 #include "window/mainwindow.h"
+#include "window/windowstate.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
@@ -49,6 +51,8 @@ private slots:
     void defaultSizeLeavesFullScreen();
     void windowKeys_data();
     void windowKeys();
+    void windowStateKept_data();
+    void windowStateKept();
     void heightForWidth_data();
     void heightForWidth();
     void favorites();
@@ -402,6 +406,49 @@ void TestMainWindow::windowKeys()
     }
     if (keys == "Esc") // the page had the key
         QTRY_COMPARE(view->title(), QString("Escape"));
+}
+
+void TestMainWindow::windowStateKept_data()
+{
+    QTest::addColumn<QString>("left"); // how the player left the window
+    QTest::newRow("moved and resized") << "normal";
+    QTest::newRow("maximised") << "maximised";
+    QTest::newRow("full screen: back without it") << "full";
+    QTest::newRow("on a screen no longer there") << "gone";
+    QTest::newRow("nothing kept: the settings' size, fitted") << "none";
+}
+
+// The next start puts the window back as the player left it, on a screen
+// there is.
+void TestMainWindow::windowStateKept()
+{
+    QFETCH(QString, left);
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect placed(available.topLeft() + QPoint(31, 60), QSize(500, 400));
+    window->setGeometry(placed);
+    window->show();
+    if (left == "maximised")
+        window->showMaximized();
+    else if (left == "full")
+        window->showFullScreen();
+    else if (left == "gone") // as if a second screen had been to the right
+        window->move(available.right() - 100, available.bottom() - 100);
+    QTRY_VERIFY(left != "maximised" || window->isMaximized());
+    if (left != "none")
+        WindowState::save(window);
+    const auto forget = qScopeGuard([] { QSettings(AppConfig::fileName(), QSettings::IniFormat).remove("window"); });
+    MainWindow next;
+    QCOMPARE(WindowState::restore(&next), left != "none");
+    if (left == "none")
+        next.resize(WindowState::fitted(QSize(5000, 4000), &next));
+    next.show();
+    QVERIFY(!next.isFullScreen());
+    QCOMPARE(next.isMaximized(), left == "maximised");
+    if (left == "normal" || left == "full")
+        QTRY_COMPARE(next.geometry(), placed);
+    else
+        QTRY_VERIFY2(available.contains(next.geometry()), qPrintable(QString("%1,%2 %3x%4").arg(next.x()).arg(next.y())
+                                                                              .arg(next.width()).arg(next.height())));
 }
 
 void TestMainWindow::heightForWidth_data()

@@ -1,0 +1,54 @@
+#include "window/windowstate.h"
+
+#include "app/appconfig.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+#include <QWidget>
+
+namespace {
+const char key[] = "window";
+} // namespace
+
+bool WindowState::restore(QWidget *window)
+{
+    const QByteArray kept = QSettings(AppConfig::fileName(), QSettings::IniFormat).value(QLatin1String(key)).toByteArray();
+    if (kept.isEmpty() || !window->restoreGeometry(kept))
+        return false;
+    if (window->isFullScreen())
+        window->setWindowState(window->windowState() & ~Qt::WindowFullScreen);
+    // Qt keeps a window that lay on a screen no longer there only partly in
+    // view: all of it goes onto the screen nearest to where it was.
+    if (!window->isMaximized()) {
+        const QRect was = window->geometry();
+        const QScreen *screen = QGuiApplication::screenAt(was.center());
+        if (!screen)
+            screen = QGuiApplication::primaryScreen();
+        const QRect available = screen ? screen->availableGeometry() : QRect();
+        if (available.isValid() && !available.contains(was)) {
+            QRect inside(was.topLeft(), was.size().boundedTo(available.size()));
+            inside.moveLeft(qBound(available.left(), inside.left(), available.right() - inside.width() + 1));
+            inside.moveTop(qBound(available.top(), inside.top(), available.bottom() - inside.height() + 1));
+            window->setGeometry(inside);
+        }
+    }
+    return true;
+}
+
+void WindowState::save(const QWidget *window)
+{
+    QSettings settings(AppConfig::fileName(), QSettings::IniFormat);
+    settings.setValue(QLatin1String(key), window->saveGeometry());
+}
+
+QSize WindowState::fitted(QSize wanted, const QWidget *window)
+{
+    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return wanted;
+    // The frame (title bar, borders) as the window has it now, or a guess
+    // before it is shown.
+    const QSize frame = window->isVisible() ? window->frameGeometry().size() - window->geometry().size() : QSize(16, 40);
+    return wanted.boundedTo(screen->availableGeometry().size() - frame);
+}

@@ -1,0 +1,21 @@
+#ifndef WINDOWSTATE_H
+#define WINDOWSTATE_H
+
+#include <QSize>
+
+class QWidget;
+
+// The window as the player left it (size, place, maximised), kept in the
+// settings under "window" and written when the client ends. Full screen is
+// not kept: a start in full screen hides the menus a new player looks for.
+namespace WindowState {
+// Puts the window where it was, refitted onto the screens there are now;
+// false (nothing done) where nothing was kept.
+bool restore(QWidget *window);
+void save(const QWidget *window);
+// The size the settings ask for, made to fit the screen's available area
+// with the window's frame, at whatever scale the screen has.
+QSize fitted(QSize wanted, const QWidget *window);
+} // namespace WindowState
+
+#endif // WINDOWSTATE_H
