@@ -1,4 +1,5 @@
 #include "app/appconfig.h"
+#include "app/commandline.h"
 #include "app/quitonsignal.h"
 #include "movie/clientscheme.h"
 #include "window/mainwindow.h"
@@ -23,6 +24,9 @@ static void reportCorrupt(const char *fileName)
 
 int main(int argc, char *argv[])
 {
+    // --version and --help are answered before anything is read or shown.
+    if (const int code = CommandLine::answer(argc, argv); code >= 0)
+        return code;
     const AppConfig *config = AppConfig::instance();
     QApplication::setStyle(config->style);
     // The web engine renders with the application's GL contexts.

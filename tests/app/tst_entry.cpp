@@ -1,5 +1,6 @@
 // The program's start-up failures, run against the real executable under a
 // virtual X display; the message boxes are answered by pressing Return.
+#include "app/commandline.h"
 #include "clientprocess.h"
 #include "nginxserver.h"
 #include "testenv.h"
@@ -7,6 +8,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 
 class TestEntry : public QObject
 {
@@ -15,6 +18,8 @@ private slots:
     void missingTranslations_data();
     void missingTranslations();
     void unknownStyle();
+    void commandLineAnswers_data();
+    void commandLineAnswers();
 
 private:
     QString prepare(const QString &name, bool english, bool russian, const QByteArray &extra = QByteArray());
@@ -86,6 +91,44 @@ void TestEntry::unknownStyle()
     QVERIFY2(client.waitForLineStarting("\"Could not download file: "), qPrintable(client.errorText()));
     QVERIFY(!client.errorText().contains("nosuchstyle"));
     client.kill();
+}
+
+void TestEntry::commandLineAnswers_data()
+{
+    QTest::addColumn<QString>("argument");
+    QTest::newRow("version") << "--version";
+    QTest::newRow("help") << "--help";
+    QTest::newRow("help, short") << "-h";
+    QTest::newRow("version after Qt's own option") << "-style=fusion --version";
+}
+
+// Answered on standard output for support, without a display, without
+// reading or writing anything in the game folder.
+void TestEntry::commandLineAnswers()
+{
+    QFETCH(QString, argument);
+    const QString dir = TestEnv::freshDir("commandline");
+    QProcess client;
+    client.setWorkingDirectory(dir);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.insert("QT_QPA_PLATFORM", "xcb"); // a display it would need, were it to start
+    client.setProcessEnvironment(environment);
+    client.start(ClientProcess::executable(), argument.split(' '));
+    QVERIFY(client.waitForFinished(10000));
+    QCOMPARE(client.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(client.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(client.readAllStandardOutput());
+    if (argument.endsWith("--version")) {
+        QCOMPARE(out, CommandLine::versionText());
+        QVERIFY2(QRegularExpression(QString("^TarvenHOLM \\d+\\.\\d+ \\(Qt %1, Qt WebEngine \\d[\\d.]*"
+                                            " with Chromium \\d[\\d.]*, Ruffle \\d+\\.\\d+\\.\\d+\\)\n$")
+                                        .arg(QRegularExpression::escape(qVersion()))).match(out).hasMatch(),
+                 qPrintable(out));
+    } else {
+        QCOMPARE(out, CommandLine::helpText());
+    }
+    QCOMPARE(QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 }
 
 TARVEN_TEST_MAIN(TestEntry)
