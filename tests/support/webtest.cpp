@@ -45,33 +45,42 @@ QString WebTest::awaitJs(QWebEngineView *view, const QString &promise, int timeo
 
 bool WebTest::load(QWebEngineView *view, const QUrl &url, int timeoutMs)
 {
-    // Only the end of the load this call starts counts: the page's previous
-    // load may still report its end after load() has been called.
-    bool started = false;
-    bool finished = false;
-    bool succeeded = false;
-    const QMetaObject::Connection watch = QObject::connect(
-        view->page(), &QWebEnginePage::loadingChanged, view, [&](const QWebEngineLoadingInfo &info) {
-            // The engine may report no new start when the page was still
-            // loading: the end of a load of this very URL counts too. A busy
-            // engine may report the end of a navigation the page refused
-            // before (another URL) after this load started: only a success
-            // counts from another URL (a redirect's end).
-            const bool ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
-            if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
-                started = started || info.url() == url;
-            } else if ((info.url() == url || (started && ok)) && !finished) {
-                finished = true;
-                succeeded = ok;
-            }
-        });
-    view->load(url);
     QElapsedTimer timer;
     timer.start();
-    while (!finished && timer.elapsed() < timeoutMs)
-        QTest::qWait(20);
-    QObject::disconnect(watch);
-    return finished && succeeded;
+    // A busy engine may still be settling a navigation the page refused
+    // just before, and stop this load for it: a load stopped so is started
+    // once more. A load that fails is a failure.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // Only the end of the load this call starts counts: the page's previous
+        // load may still report its end after load() has been called.
+        bool started = false;
+        bool finished = false;
+        QWebEngineLoadingInfo::LoadStatus status = QWebEngineLoadingInfo::LoadFailedStatus;
+        const QMetaObject::Connection watch = QObject::connect(
+            view->page(), &QWebEnginePage::loadingChanged, view, [&](const QWebEngineLoadingInfo &info) {
+                // The engine may report no new start when the page was still
+                // loading: the end of a load of this very URL counts too. A busy
+                // engine may report the end of a navigation the page refused
+                // before (another URL) after this load started: only a success
+                // counts from another URL (a redirect's end).
+                const bool ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
+                if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+                    started = started || info.url() == url;
+                } else if ((info.url() == url || (started && ok)) && !finished) {
+                    finished = true;
+                    status = info.status();
+                }
+            });
+        view->load(url);
+        while (!finished && timer.elapsed() < timeoutMs)
+            QTest::qWait(20);
+        QObject::disconnect(watch);
+        if (finished && status == QWebEngineLoadingInfo::LoadSucceededStatus)
+            return true;
+        if (!finished || status != QWebEngineLoadingInfo::LoadStoppedStatus)
+            return false;
+    }
+    return false;
 }
 
 bool WebTest::click(QWebEngineView *view, const QString &selector)
