@@ -194,9 +194,9 @@ bool MainWindow::start()
         return false;
     connectActions();
     const AppConfig *config = AppConfig::instance();
-    // As the player left it, or the configured size where it fits the screen.
+    // As the player left it, or the configured size (fitted to the screen when shown).
     if (!WindowState::restore(this))
-        resize(WindowState::fitted(QSize(config->width, config->height), this));
+        resize(config->width, config->height);
     connect(tabs, &QTabWidget::tabCloseRequested, this, &MainWindow::tabCloseRequested);
 
     MyWebView *game = openGameTab();

@@ -41,14 +41,3 @@ void WindowState::save(const QWidget *window)
     QSettings settings(AppConfig::fileName(), QSettings::IniFormat);
     settings.setValue(QLatin1String(key), window->saveGeometry());
 }
-
-QSize WindowState::fitted(QSize wanted, const QWidget *window)
-{
-    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return wanted;
-    // The frame (title bar, borders) as the window has it now, or a guess
-    // before it is shown.
-    const QSize frame = window->isVisible() ? window->frameGeometry().size() - window->geometry().size() : QSize(16, 40);
-    return wanted.boundedTo(screen->availableGeometry().size() - frame);
-}

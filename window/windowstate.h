@@ -1,8 +1,6 @@
 #ifndef WINDOWSTATE_H
 #define WINDOWSTATE_H
 
-#include <QSize>
-
 class QWidget;
 
 // The window as the player left it (size, place, maximised), kept in the
@@ -13,9 +11,6 @@ namespace WindowState {
 // false (nothing done) where nothing was kept.
 bool restore(QWidget *window);
 void save(const QWidget *window);
-// The size the settings ask for, made to fit the screen's available area
-// with the window's frame, at whatever scale the screen has.
-QSize fitted(QSize wanted, const QWidget *window);
 } // namespace WindowState
 
 #endif // WINDOWSTATE_H

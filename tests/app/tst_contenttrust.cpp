@@ -13,12 +13,8 @@ class TestContentTrust : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void isContent_data();
-    void isContent();
-    void isContentOrigin_data();
-    void isContentOrigin();
-    void mayFetch_data();
-    void mayFetch();
+    void trust_data();
+    void trust();
 };
 
 void TestContentTrust::initTestCase()
@@ -32,72 +28,51 @@ void TestContentTrust::initTestCase()
     QVERIFY(QFile::link(TestEnv::root() + "/elsewhere", "content/linkedfolder"));
 }
 
-void TestContentTrust::isContent_data()
+void TestContentTrust::trust_data()
 {
-    QTest::addColumn<QString>("url"); // "@WORK@": the working (game) folder
-    QTest::addColumn<bool>("content");
-    QTest::newRow("content file") << "file://@WORK@/content/loader.swf" << true;
-    QTest::newRow("content file with a query") << "file://@WORK@/content/loader.swf?from=game" << true;
-    QTest::newRow("not installed yet") << "file://@WORK@/content/battle.swf" << true;
-    QTest::newRow("alias spelling") << "tarvenholm-file://@WORK@/content/loader.swf?x=1" << true;
-    QTest::newRow("dot-dot out of it") << "file://@WORK@/content/../secret.swf" << false;
-    QTest::newRow("alias dot-dot out of it") << "tarvenholm-file://@WORK@/content/../secret.swf" << false;
-    QTest::newRow("encoded dot-dot out of it") << "file://@WORK@/content/%2E%2E/secret.swf" << false;
-    QTest::newRow("file linked from outside") << "file://@WORK@/content/linked.swf" << false;
-    QTest::newRow("folder linked from outside") << "file://@WORK@/content/linkedfolder/page.html" << false;
-    QTest::newRow("folder of a like name") << "file://@WORK@/content-old/loader.swf" << false;
-    QTest::newRow("the folder itself") << "file://@WORK@/content" << false;
-    QTest::newRow("another machine's file") << "file://fileserver@WORK@/content/loader.swf" << false;
-    QTest::newRow("web URL") << "http://127.0.0.1/content/loader.swf" << false;
-    QTest::newRow("data URL") << "data:text/html,<embed src=loader.swf>" << false;
-    QTest::newRow("blank frame") << "about:blank" << false;
-    QTest::newRow("nothing") << "" << false;
+    QTest::addColumn<QString>("question"); // "content": a URL; "origin": an initiator; "fetch": a movie's request
+    QTest::addColumn<QString>("text");     // "@WORK@": the working (game) folder
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("content file") << "content" << "file://@WORK@/content/loader.swf" << true;
+    QTest::newRow("content file with a query") << "content" << "file://@WORK@/content/loader.swf?from=game" << true;
+    QTest::newRow("not installed yet") << "content" << "file://@WORK@/content/battle.swf" << true;
+    QTest::newRow("alias spelling") << "content" << "tarvenholm-file://@WORK@/content/loader.swf?x=1" << true;
+    QTest::newRow("dot-dot out of it") << "content" << "file://@WORK@/content/../secret.swf" << false;
+    QTest::newRow("alias dot-dot out of it") << "content" << "tarvenholm-file://@WORK@/content/../secret.swf" << false;
+    QTest::newRow("encoded dot-dot out of it") << "content" << "file://@WORK@/content/%2E%2E/secret.swf" << false;
+    QTest::newRow("file linked from outside") << "content" << "file://@WORK@/content/linked.swf" << false;
+    QTest::newRow("folder linked from outside") << "content" << "file://@WORK@/content/linkedfolder/page.html" << false;
+    QTest::newRow("folder of a like name") << "content" << "file://@WORK@/content-old/loader.swf" << false;
+    QTest::newRow("the folder itself") << "content" << "file://@WORK@/content" << false;
+    QTest::newRow("another machine's file") << "content" << "file://fileserver@WORK@/content/loader.swf" << false;
+    QTest::newRow("web URL") << "content" << "http://127.0.0.1/content/loader.swf" << false;
+    QTest::newRow("data URL") << "content" << "data:text/html,<embed src=loader.swf>" << false;
+    QTest::newRow("blank frame") << "content" << "about:blank" << false;
+    QTest::newRow("nothing") << "content" << "" << false;
+    QTest::newRow("local file's frame") << "origin" << "file://" << true;
+    QTest::newRow("sandboxed frame") << "origin" << "null" << false;
+    QTest::newRow("opaque origin, empty") << "origin" << "" << false;
+    QTest::newRow("web frame") << "origin" << "http://127.0.0.1:8080" << false;
+    QTest::newRow("the client's scheme as origin") << "origin" << "tarvenholm:" << false;
+    QTest::newRow("http") << "fetch" << "http://www.tarvenholm.com/game.php" << true;
+    QTest::newRow("https") << "fetch" << "https://www.tarvenholm.com/game.php" << true;
+    QTest::newRow("counter") << "fetch" << "http://counter.yadro.ru/hit?t=1" << false;
+    QTest::newRow("counter named in the query") << "fetch" << "http://www.example.org/?r=counter.yadro.ru" << false;
+    QTest::newRow("local file fetched") << "fetch" << "file:///etc/passwd" << false;
+    QTest::newRow("ftp") << "fetch" << "ftp://www.tarvenholm.com/a.swf" << false;
+    QTest::newRow("the client's scheme fetched") << "fetch" << "tarvenholm:/net?url=x" << false;
 }
 
-void TestContentTrust::isContent()
+void TestContentTrust::trust()
 {
-    QFETCH(QString, url);
-    QFETCH(bool, content);
-    url.replace("@WORK@", QDir::currentPath());
-    QCOMPARE(ContentTrust::isContent(QUrl(url)), content);
-}
-
-void TestContentTrust::isContentOrigin_data()
-{
-    QTest::addColumn<QString>("origin");
-    QTest::addColumn<bool>("content");
-    QTest::newRow("local file's frame") << "file://" << true;
-    QTest::newRow("sandboxed frame") << "null" << false;
-    QTest::newRow("opaque, empty") << "" << false;
-    QTest::newRow("web frame") << "http://127.0.0.1:8080" << false;
-    QTest::newRow("the client's scheme") << "tarvenholm:" << false;
-}
-
-void TestContentTrust::isContentOrigin()
-{
-    QFETCH(QString, origin);
-    QFETCH(bool, content);
-    QCOMPARE(ContentTrust::isContentOrigin(QUrl(origin)), content);
-}
-
-void TestContentTrust::mayFetch_data()
-{
-    QTest::addColumn<QString>("url");
-    QTest::addColumn<bool>("fetched");
-    QTest::newRow("http") << "http://www.tarvenholm.com/game.php" << true;
-    QTest::newRow("https") << "https://www.tarvenholm.com/game.php" << true;
-    QTest::newRow("counter") << "http://counter.yadro.ru/hit?t=1" << false;
-    QTest::newRow("counter named in the query") << "http://www.example.org/?r=counter.yadro.ru" << false;
-    QTest::newRow("local file") << "file:///etc/passwd" << false;
-    QTest::newRow("ftp") << "ftp://www.tarvenholm.com/a.swf" << false;
-    QTest::newRow("the client's scheme") << "tarvenholm:/net?url=x" << false;
-}
-
-void TestContentTrust::mayFetch()
-{
-    QFETCH(QString, url);
-    QFETCH(bool, fetched);
-    QCOMPARE(ContentTrust::mayFetch(QUrl(url)), fetched);
+    QFETCH(QString, question);
+    QFETCH(QString, text);
+    QFETCH(bool, yes);
+    const QUrl url(text.replace("@WORK@", QDir::currentPath()));
+    const bool answer = question == "content" ? ContentTrust::isContent(url)
+        : question == "origin"                ? ContentTrust::isContentOrigin(url)
+                                              : ContentTrust::mayFetch(url);
+    QCOMPARE(answer, yes);
 }
 
 TARVEN_TEST_MAIN(TestContentTrust)

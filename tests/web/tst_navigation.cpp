@@ -627,7 +627,7 @@ void TestNavigation::webFrameInLocalPage()
     else
         QTRY_COMPARE(window->tabWidget()->count(), tabs);
     QTest::qWait(500);
-    QCOMPARE(window->tabWidget()->count(), tabs);
+    QTRY_COMPARE(window->tabWidget()->count(), tabs);
     QCOMPARE(game->title(), QString("Host"));
     QVERIFY(desktop->urls.isEmpty());
 }
@@ -646,8 +646,8 @@ void TestNavigation::outsideLinkWithoutProgram()
     QTRY_VERIFY((box = window->findChild<QMessageBox *>("handOffFailed")) && box->isVisible());
     QCOMPARE(box->text(), QString("No program on this computer opens %1. Set up a web browser and a mail program, "
                                   "or open the address yourself.").arg(outside.toDisplayString()));
-    QCOMPARE(game->title(), QString("Game"));
-    QCOMPARE(window->tabWidget()->count(), 1);
+    QTRY_COMPARE(game->title(), QString("Game"));
+    QTRY_COMPARE(window->tabWidget()->count(), 1);
 }
 
 void TestNavigation::programLoadsFollowRedirects_data()
