@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 
+#include "app/clientversion.h"
+
 #include <QtWebEngineCore/qtwebenginecoreglobal.h>
 
 #include <cstdio>
@@ -8,7 +10,7 @@
 QString CommandLine::versionText()
 {
     return QStringLiteral("TarvenHOLM %1 (Qt %2, Qt WebEngine %3 with Chromium %4, Ruffle %5)\n")
-        .arg(QLatin1String(TARVEN_VERSION), QLatin1String(qVersion()), QLatin1String(qWebEngineVersion()),
+        .arg(QLatin1String(ClientVersion::number), QLatin1String(qVersion()), QLatin1String(qWebEngineVersion()),
              QLatin1String(qWebEngineChromiumVersion()), QLatin1String(TARVEN_RUFFLE_VERSION));
 }
 

@@ -19,6 +19,9 @@ constexpr const char *update = ".update";
 constexpr const char *webData = ".webdata";
 // The client's settings.
 constexpr const char *settings = "tarvenholm.ini";
+// This run's diagnostic lines, and the previous run's.
+constexpr const char *log = "tarvenholm.log";
+constexpr const char *oldLog = "tarvenholm.old.log";
 
 // "./<part>", as the client names it in messages and settings.
 inline QString relative(const char *part)

@@ -1,11 +1,14 @@
 #include "app/appconfig.h"
 #include "app/commandline.h"
+#include "app/logfile.h"
 #include "app/quitonsignal.h"
 #include "movie/clientscheme.h"
 #include "window/mainwindow.h"
 #include "window/windowstate.h"
 
 #include <QApplication>
+#include <QDebug>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTranslator>
@@ -27,6 +30,11 @@ int main(int argc, char *argv[])
     // --version and --help are answered before anything is read or shown.
     if (const int code = CommandLine::answer(argc, argv); code >= 0)
         return code;
+    // Every diagnostic line from here on is in the game folder's log too.
+    const QString noLog = LogFile::open(QDir::currentPath());
+    qDebug().noquote() << CommandLine::versionText().trimmed();
+    if (!noLog.isEmpty())
+        qDebug().noquote() << "Log file not written:" << noLog;
     const AppConfig *config = AppConfig::instance();
     QApplication::setStyle(config->style);
     // The web engine renders with the application's GL contexts.
@@ -63,5 +71,7 @@ int main(int argc, char *argv[])
     QuitOnSignal quitOnSignal;
     const int code = app.exec();
     WindowState::save(window.get());
+    window.reset();
+    LogFile::close();
     return code;
 }

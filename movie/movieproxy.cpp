@@ -77,6 +77,8 @@ void MovieProxy::send(QWebEngineUrlRequestJob *job, const Request &request)
     outgoing.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     if (!request.contentType.isEmpty())
         outgoing.setHeader(QNetworkRequest::ContentTypeHeader, request.contentType);
+    // As the page's own requests go.
+    outgoing.setHeader(QNetworkRequest::UserAgentHeader, PolicyFiles::userAgent());
     QNetworkReply *reply = request.method == "POST" ? manager.post(outgoing, request.body) : manager.get(outgoing);
     // The page may go (and its job with it) before the answer comes.
     QPointer<QWebEngineUrlRequestJob> waiting(job);

@@ -1,6 +1,9 @@
 #include "movie/policyfiles.h"
 
+#include "app/clientversion.h"
+
 #include <QNetworkReply>
+#include <QWebEngineProfile>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -98,6 +101,12 @@ void PolicyFiles::checkSocket(const SocketEndpoint &endpoint, const QString &dom
     });
 }
 
+QString PolicyFiles::userAgent()
+{
+    static const QString agent = ClientVersion::pageAgent(QWebEngineProfile::defaultProfile()->httpUserAgent());
+    return agent;
+}
+
 void PolicyFiles::httpPolicy(const QUrl &origin, const Found &found)
 {
     const QString key = origin.toString();
@@ -107,6 +116,7 @@ void PolicyFiles::httpPolicy(const QUrl &origin, const Found &found)
     // A policy file is where it is asked for: a redirect is no answer.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(timeoutMs);
+    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
     QNetworkReply *reply = manager.get(request);
     reply->setReadBufferSize(FlashPolicy::maxSize);
     const auto received = std::make_shared<QByteArray>();

@@ -32,6 +32,8 @@ public:
     void setMasterPort(quint16 port) { masterPort = port; }
     // How long a policy server may take to answer.
     static constexpr int timeoutMs = 3000;
+    // The User-Agent of a movie's requests: its page's.
+    static QString userAgent();
 
 private:
     using Found = std::function<void(const FlashPolicy::Policy &policy)>;

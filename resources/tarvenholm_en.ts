@@ -4,6 +4,22 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>Help</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>Update Game</source>
+        <translation>Update Game</translation>
+    </message>
+    <message>
+        <source>About TarvenHOLM</source>
+        <translation>About TarvenHOLM</translation>
+    </message>
+    <message>
+        <source>The game has no content yet: it needs its first update from the game&apos;s server. Refresh Tab or Update Game tries again.</source>
+        <translation>The game has no content yet: it needs its first update from the game&apos;s server. Refresh Tab or Update Game tries again.</translation>
+    </message>
+    <message>
         <source>Quit</source>
         <translation>Quit</translation>
     </message>
@@ -86,6 +102,14 @@
 </context>
 <context>
     <name>UpdateDialog</name>
+    <message>
+        <source>Try Again</source>
+        <translation>Try Again</translation>
+    </message>
+    <message>
+        <source>The update did not finish. Cancel starts the game with the content it has; Try Again asks the server once more.</source>
+        <translation>The update did not finish. Cancel starts the game with the content it has; Try Again asks the server once more.</translation>
+    </message>
     <message>
         <source>Loading TarvenHOLM</source>
         <translation>Loading TarvenHOLM</translation>
@@ -237,6 +261,10 @@
 <context>
     <name>MyWebPage</name>
     <message>
+        <source>Loading...</source>
+        <translation>Loading...</translation>
+    </message>
+    <message>
         <source>The page %1 stopped working. Refresh Tab loads it again.</source>
         <translation>The page %1 stopped working. Refresh Tab loads it again.</translation>
     </message>
@@ -262,6 +290,21 @@
     <message>
         <source>the file is cut short (%1 of %2 bytes)</source>
         <translation>the file is cut short (%1 of %2 bytes)</translation>
+    </message>
+</context>
+<context>
+    <name>AboutBox</name>
+    <message>
+        <source>About TarvenHOLM</source>
+        <translation>About TarvenHOLM</translation>
+    </message>
+    <message>
+        <source>Log file: %1</source>
+        <translation>Log file: %1</translation>
+    </message>
+    <message>
+        <source>No log file is written: the diagnostic lines go to standard error only.</source>
+        <translation>No log file is written: the diagnostic lines go to standard error only.</translation>
     </message>
 </context>
 </TS>

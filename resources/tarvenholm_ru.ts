@@ -4,6 +4,22 @@
 <context>
     <name>MainWindow</name>
     <message>
+        <source>Help</source>
+        <translation>Справка</translation>
+    </message>
+    <message>
+        <source>Update Game</source>
+        <translation>Обновить игру</translation>
+    </message>
+    <message>
+        <source>About TarvenHOLM</source>
+        <translation>О программе TarvenHOLM</translation>
+    </message>
+    <message>
+        <source>The game has no content yet: it needs its first update from the game&apos;s server. Refresh Tab or Update Game tries again.</source>
+        <translation>У игры ещё нет содержимого: ей нужно первое обновление с сервера игры. «Обновить вкладку» или «Обновить игру» попробует снова.</translation>
+    </message>
+    <message>
         <source>Quit</source>
         <translation>Выход</translation>
     </message>
@@ -86,6 +102,14 @@
 </context>
 <context>
     <name>UpdateDialog</name>
+    <message>
+        <source>Try Again</source>
+        <translation>Повторить</translation>
+    </message>
+    <message>
+        <source>The update did not finish. Cancel starts the game with the content it has; Try Again asks the server once more.</source>
+        <translation>Обновление не завершено. «Отмена» запускает игру с тем содержимым, что уже есть; «Повторить» снова обращается к серверу.</translation>
+    </message>
     <message>
         <source>Loading TarvenHOLM</source>
         <translation>Загрузка TarvenHOLM</translation>
@@ -237,6 +261,10 @@
 <context>
     <name>MyWebPage</name>
     <message>
+        <source>Loading...</source>
+        <translation>Загрузка...</translation>
+    </message>
+    <message>
         <source>The page %1 stopped working. Refresh Tab loads it again.</source>
         <translation>Страница %1 перестала работать. «Обновить вкладку» загрузит её снова.</translation>
     </message>
@@ -262,6 +290,21 @@
     <message>
         <source>the file is cut short (%1 of %2 bytes)</source>
         <translation>файл обрезан (%1 из %2 байт)</translation>
+    </message>
+</context>
+<context>
+    <name>AboutBox</name>
+    <message>
+        <source>About TarvenHOLM</source>
+        <translation>О программе TarvenHOLM</translation>
+    </message>
+    <message>
+        <source>Log file: %1</source>
+        <translation>Файл журнала: %1</translation>
+    </message>
+    <message>
+        <source>No log file is written: the diagnostic lines go to standard error only.</source>
+        <translation>Файл журнала не ведётся: диагностические строки идут только в стандартный поток ошибок.</translation>
     </message>
 </context>
 </TS>

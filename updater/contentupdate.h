@@ -50,6 +50,8 @@ public:
     // The first log lines: where the downloads go, and that a check is coming.
     void introduce();
     void setStallTimeout(int ms);
+    // The files installed so far.
+    int installedFiles() const { return installed; }
 
     // The most a server's answer may hold: far more than any real deployment
     // needs (a list line per file is some 60 bytes: a million files fit), and

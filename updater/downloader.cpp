@@ -1,5 +1,7 @@
 #include "updater/downloader.h"
 
+#include "app/clientversion.h"
+
 #include <QDebug>
 #include <QFileInfo>
 #include <QNetworkRequest>
@@ -86,6 +88,7 @@ void Downloader::sendRequest()
     QNetworkRequest request(url);
     // Redirects are not followed: whatever the server answers is the answer.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(ClientVersion::product));
     if (offset > 0) {
         request.setRawHeader("Range", "bytes=" + QByteArray::number(offset) + '-');
         // The rest of the same file, or else the whole of the new one.

@@ -3,25 +3,24 @@
 
 #include "updater/contentupdate.h"
 
+#include <QDebug>
 #include <QPushButton>
 #include <QTimer>
 
 UpdateDialog::UpdateDialog(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::UpdateDialog)
-    , m_update(new ContentUpdate(this))
 {
     ui->setupUi(this);
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
     ui->buttonBox->button(QDialogButtonBox::Cancel)->setEnabled(true);
+    // Beside OK and Cancel, shown only after a failure; it does not end the window.
+    retryButton = ui->buttonBox->addButton(tr("Try Again"), QDialogButtonBox::ActionRole);
+    retryButton->setObjectName(QStringLiteral("retryButton"));
+    retryButton->hide();
+    connect(retryButton, &QPushButton::clicked, this, &UpdateDialog::doRetry);
     ui->progressBar->setValue(0);
-
-    connect(m_update, &ContentUpdate::logLine, this, &UpdateDialog::onLogLine);
-    connect(m_update, &ContentUpdate::labelChanged, ui->label, &QLabel::setText);
-    connect(m_update, &ContentUpdate::progressChanged, this, &UpdateDialog::onProgressChanged);
-    connect(m_update, &ContentUpdate::finished, this, &UpdateDialog::onFinished);
-    // Cancel, Escape or the window's close button: every transfer stops now.
-    connect(this, &QDialog::rejected, m_update, &ContentUpdate::cancel);
+    makeUpdate();
     m_update->introduce();
     // Nothing is fetched before the window has been seen; closing it within this
     // second fetches nothing at all.
@@ -32,6 +31,22 @@ UpdateDialog::~UpdateDialog()
 {
     delete m_update;
     delete ui;
+}
+
+void UpdateDialog::makeUpdate()
+{
+    m_update = new ContentUpdate(this);
+    connect(m_update, &ContentUpdate::logLine, this, &UpdateDialog::onLogLine);
+    connect(m_update, &ContentUpdate::labelChanged, ui->label, &QLabel::setText);
+    connect(m_update, &ContentUpdate::progressChanged, this, &UpdateDialog::onProgressChanged);
+    connect(m_update, &ContentUpdate::finished, this, &UpdateDialog::onFinished);
+    // Cancel, Escape or the window's close button: every transfer stops now.
+    connect(this, &QDialog::rejected, m_update, &ContentUpdate::cancel);
+}
+
+int UpdateDialog::installedFiles() const
+{
+    return installedBefore + m_update->installedFiles();
 }
 
 void UpdateDialog::onLogLine(const QString &text)
@@ -49,6 +64,32 @@ void UpdateDialog::onFinished(bool succeeded)
 {
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(succeeded);
     ui->buttonBox->button(QDialogButtonBox::Cancel)->setEnabled(!succeeded);
-    if (succeeded)
+    if (succeeded) {
         QTimer::singleShot(3000, this, &QWidget::close);
+        return;
+    }
+    // The failure's own line says what went wrong; this one what comes next.
+    const QString next = tr("The update did not finish. Cancel starts the game with the content it has; "
+                            "Try Again asks the server once more.");
+    qDebug() << next;
+    ui->textEdit->appendPlainText(next);
+    retryButton->show();
+    retryButton->setFocus();
+}
+
+// The same steps as at the start, at once (the player asked for them); what
+// the failed try installed stays installed and is found current.
+void UpdateDialog::doRetry()
+{
+    retryButton->hide();
+    installedBefore += m_update->installedFiles();
+    delete m_update;
+    makeUpdate();
+    ui->buttonBox->button(QDialogButtonBox::Cancel)->setFocus();
+    ui->progressBar->setMaximum(100);
+    ui->progressBar->setValue(0);
+    ui->label->clear();
+    ui->textEdit->appendPlainText(QString());
+    m_update->introduce();
+    m_update->start();
 }

@@ -4,6 +4,7 @@
 #include <QDialog>
 
 class ContentUpdate;
+class QPushButton;
 
 namespace Ui {
 class UpdateDialog;
@@ -11,7 +12,9 @@ class UpdateDialog;
 
 // The window of a content update (ContentUpdate): its log, label and progress
 // bar show what the update tells; Cancel stops it; after success the window
-// closes by itself after three seconds, or at once on OK.
+// closes by itself after three seconds, or at once on OK. After a failure the
+// player is told that the game starts with the content it has, and may try
+// the update again.
 class UpdateDialog : public QDialog
 {
     Q_OBJECT
@@ -20,15 +23,22 @@ public:
     ~UpdateDialog() override;
 
     ContentUpdate *update() const { return m_update; }
+    // The files this window's updates installed, every try counted.
+    int installedFiles() const;
 
 private slots:
     void onLogLine(const QString &text);
     void onProgressChanged(int value, int maximum);
     void onFinished(bool succeeded);
+    void doRetry();
 
 private:
+    void makeUpdate();
+
     Ui::UpdateDialog *ui;
-    ContentUpdate *m_update;
+    ContentUpdate *m_update = nullptr;
+    QPushButton *retryButton;
+    int installedBefore = 0; // by the tries before this one
 };
 
 #endif // UPDATEDIALOG_H

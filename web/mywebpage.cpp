@@ -12,6 +12,7 @@
 #include <QDebug>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineNewWindowRequest>
+#include <QWebEngineScript>
 
 namespace {
 // A click reaches the page's policy within this time, however busy the machine;
@@ -41,6 +42,7 @@ MyWebPage::MyWebPage(TabProfile *profile, QObject *parent)
     });
     connect(bridge, &PageBridge::movieError, this, [this](const QString &text) {
         qDebug() << "Movie error: " << url() << text;
+        emit movieShown();
     });
     connect(this, &QWebEnginePage::newWindowRequested, this, &MyWebPage::onNewWindowRequested);
     connect(this, &QWebEnginePage::renderProcessTerminated, this, &MyWebPage::onRenderProcessTerminated);
@@ -253,7 +255,8 @@ void MyWebPage::showMovie(const QUrl &url)
         setHtml(MoviePlayer::errorPage(tr("The movie %1 cannot be played: %2").arg(url.toDisplayString(), problem)), url);
         return;
     }
-    setHtml(PageBridge::playerPage(url), url);
+    emit movieLoading();
+    setHtml(PageBridge::playerPage(url, tr("Loading...")), url);
 }
 
 // The page's renderer ended (it crashed, ran out of memory or was killed):
@@ -288,6 +291,9 @@ void MyWebPage::onMoviePlaying(const QUrl &movie, const QUrl &frame)
         return;
     }
     qDebug() << "Movie playing: " << movie;
+    // What the page showed while the player was on its way goes.
+    runJavaScript(QStringLiteral("document.getElementById('loading')?.remove()"), QWebEngineScript::ApplicationWorld);
+    emit movieShown();
 }
 
 // target=_blank and window.open(). The URL is known before any tab exists, so

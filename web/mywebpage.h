@@ -29,6 +29,11 @@ public:
     // movie's URL as the page's own.
     void showMovie(const QUrl &url);
 
+signals:
+    // The player page for a movie is on its way; the movie plays (or cannot).
+    void movieLoading();
+    void movieShown();
+
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int lineNumber,

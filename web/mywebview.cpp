@@ -1,16 +1,23 @@
 #include "web/mywebview.h"
 
+#include "movie/movieplayer.h"
 #include "web/mywebpage.h"
 #include "web/tabprofile.h"
 
 #include <QChildEvent>
 #include <QKeyEvent>
+#include <QPointer>
+#include <QTimer>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 
 namespace {
 // A link the user clicked reaches the page's policy within this time of the
 // click, however busy the machine.
 constexpr qint64 userActionLifetime = 5000;
+// A movie that neither plays nor fails within this time stops counting as
+// on its way (the player has long seen why).
+constexpr int movieWaitMs = 30000;
 } // namespace
 
 MyWebView::MyWebView(QWidget *parent, TabProfile *profile, TabKind kind, const MyWebView *opener)
@@ -35,6 +42,24 @@ MyWebView::MyWebView(QWidget *parent, TabProfile *profile, TabKind kind, const M
     // Movies and pages may fill the screen when the player asks them to.
     settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
 
+    movieWait = new QTimer(this);
+    movieWait->setSingleShot(true);
+    movieWait->setInterval(movieWaitMs);
+    connect(movieWait, &QTimer::timeout, this, [this] {
+        movieComing = false;
+        setBusy(false);
+    });
+    connect(m_page, &MyWebPage::movieLoading, this, [this] {
+        movieComing = true;
+        movieWait->start();
+        setBusy(true);
+    });
+    connect(m_page, &MyWebPage::movieShown, this, [this] {
+        movieComing = false;
+        movieWait->stop();
+        setBusy(false);
+    });
+    connect(this, &QWebEngineView::loadStarted, this, [this] { setBusy(true); });
     connect(this, &QWebEngineView::loadFinished, this, &MyWebView::onLoadFinished);
     connect(this, &QWebEngineView::titleChanged, this, &MyWebView::onTitleChanged);
     connect(m_page, &QWebEnginePage::linkHovered, this, &MyWebView::onStatusBarMessage);
@@ -98,22 +123,41 @@ QString MyWebView::labelForUrl(const QString &url)
     return QString();
 }
 
-QString MyWebView::labelForTitle(const QString &title, const QString &url)
+// The name the engine gives a page without a title: its URL without the
+// scheme, or a local file's name.
+bool MyWebView::isUrlName(const QString &title, const QString &url)
 {
-    // A page without a title: the engine names it by its URL without the
-    // scheme (or a local file by its name); the label is the whole URL.
-    // Only a title is cut.
     const QUrl address(url);
-    if (title.isEmpty() || title == address.toString(QUrl::RemoveScheme).mid(2)
-        || (address.isLocalFile() && title == address.fileName()))
+    return title.isEmpty() || title == address.toString(QUrl::RemoveScheme).mid(2)
+        || (address.isLocalFile() && title == address.fileName());
+}
+
+QString MyWebView::labelForTitle(const QString &title, const QString &url, bool ownTitle)
+{
+    // A page without a title is labelled with its whole URL; only a title is cut.
+    if (title.isEmpty() || (!ownTitle && isUrlName(title, url)))
         return url;
     if (title.size() > 50)
         return title.left(50) + QStringLiteral("...");
     return title;
 }
 
+void MyWebView::setBusy(bool on)
+{
+    if (on == busy)
+        return;
+    busy = on;
+    emit busyChanged(on);
+}
+
 void MyWebView::onLoadFinished(bool)
 {
+    // A movie's page is there before its movie is.
+    if (!MoviePlayer::isMovie(url()))
+        movieComing = false;
+    if (!movieComing)
+        setBusy(false);
+    checkOwnTitle();
     const QString label = labelForUrl(url().toString());
     if (!label.isNull() && TabHost::instance())
         TabHost::instance()->setTabLabel(this, label);
@@ -123,6 +167,25 @@ void MyWebView::onTitleChanged(QString title)
 {
     if (TabHost::instance())
         TabHost::instance()->setTabLabel(this, labelForTitle(title, url().toString()));
+    checkOwnTitle();
+}
+
+// A title that reads like the URL: the page's own, or the engine's name for
+// an untitled page? The document knows (once it is there: asked again when
+// the load has finished).
+void MyWebView::checkOwnTitle()
+{
+    const QString title = this->title();
+    const QString address = url().toString();
+    if (title.isEmpty() || !isUrlName(title, address))
+        return;
+    QPointer<MyWebView> self(this);
+    page()->runJavaScript(QStringLiteral("document.title"), QWebEngineScript::ApplicationWorld,
+                          [self, title, address](const QVariant &own) {
+                              if (self && TabHost::instance() && self->url().toString() == address
+                                  && self->title() == title && own.toString() == title)
+                                  TabHost::instance()->setTabLabel(self, labelForTitle(title, address, true));
+                          });
 }
 
 void MyWebView::onStatusBarMessage(QString)

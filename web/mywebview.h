@@ -8,6 +8,7 @@
 
 class MyWebPage;
 class TabProfile;
+class QTimer;
 
 // One tab's web view. Labels its tab from the page title and URL; the windows
 // its pages open become tabs of their own (MyWebPage).
@@ -40,7 +41,15 @@ public:
 
     // The tab label for a loaded URL, or a null string to keep the current one.
     static QString labelForUrl(const QString &url);
-    static QString labelForTitle(const QString &title, const QString &url);
+    // ownTitle: the document's title is the text, even where it reads like the URL.
+    static QString labelForTitle(const QString &title, const QString &url, bool ownTitle = false);
+    static bool isUrlName(const QString &title, const QString &url);
+
+    // Whether the page, or its movie, is still on its way.
+    bool isBusy() const { return busy; }
+
+signals:
+    void busyChanged(bool busy);
 
 public slots:
     void onLoadFinished(bool ok);
@@ -57,6 +66,11 @@ private:
     TabProfile *m_profile;
     MyWebPage *m_page;
     QElapsedTimer lastInput;
+    void setBusy(bool on);
+    void checkOwnTitle();
+    bool busy = false;
+    bool movieComing = false; // a movie's player page loaded, the movie not yet shown
+    QTimer *movieWait;
 };
 
 #endif // MYWEBVIEW_H

@@ -164,10 +164,11 @@ QList<QWebEngineScript> PageBridge::movieScripts()
                    QWebEngineScript::DocumentReady)};
 }
 
-QString PageBridge::playerPage(const QUrl &movie)
+QString PageBridge::playerPage(const QUrl &movie, const QString &loading)
 {
     return filled(source(QStringLiteral("player.html")),
                   {{QStringLiteral("MOVIE"), movie.toString(QUrl::FullyEncoded).toHtmlEscaped()},
+                   {QStringLiteral("LOADING"), loading.toHtmlEscaped()},
                    {QStringLiteral("FULLSCREEN"), ContentTrust::isContent(movie) ? QStringLiteral("true") : QStringLiteral("false")}});
 }
 

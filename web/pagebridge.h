@@ -27,7 +27,8 @@ public:
 
     // The page that plays the movie over the whole view. The content folder's
     // movies (the game, the battle viewer) may fill the screen after a click.
-    static QString playerPage(const QUrl &movie);
+    // `loading` is shown until the movie covers it.
+    static QString playerPage(const QUrl &movie, const QString &loading = QString());
 
     // A message of the page's console: true when it was one of the client's
     // own, which the page never sees answered.

@@ -1,5 +1,6 @@
 #include "web/tabprofile.h"
 
+#include "app/clientversion.h"
 #include "app/gamefolder.h"
 
 #include "web/cookiejar.h"
@@ -60,6 +61,7 @@ TabProfile *TabProfile::forGame()
 
 void TabProfile::setUp()
 {
+    setHttpUserAgent(ClientVersion::pageAgent(httpUserAgent()));
     setUrlRequestInterceptor(new RequestFilter(this));
     installUrlSchemeHandler(ClientScheme::name, new ClientScheme(this));
     // A main-frame answer of a movie's type plays, whatever its URL ends in;

@@ -12,6 +12,10 @@ QString flashSecurityPath();
 QString trustedContentPath();
 QString trustFilePath(const QString &securityFolder);
 
+// Tells the Flash Player to trust the content folder; false when it cannot,
+// after a message box has told the player why.
+bool writeTrustFile();
+
 // Windows versions on which the Flash Player keeps its security folder where we
 // expect it: Windows 7 and every later one.
 bool isSupportedWindowsVersion(const QOperatingSystemVersion &version);

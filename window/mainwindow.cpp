@@ -2,11 +2,14 @@
 #include "ui_mainwindow.h"
 
 #include "app/appconfig.h"
+#include "app/contenttrust.h"
+#include "movie/movieplayer.h"
 #include "updater/updatedialog.h"
 #include "web/cookiejar.h"
 #include "web/mytabwidget.h"
 #include "web/mywebview.h"
 #include "web/tabprofile.h"
+#include "window/aboutbox.h"
 #include "window/flashenvironment.h"
 #include "window/windowkeys.h"
 #include "window/windowstate.h"
@@ -16,12 +19,14 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
+#include <QStyle>
 #include <QTabBar>
 #include <QTextStream>
 #include <QTranslator>
@@ -57,7 +62,9 @@ void MainWindow::fillFavorites()
 {
     const QStringList &titles = AppConfig::instance()->intbrowserTitles;
     for (int i = 0; i < titles.size(); ++i) {
-        QAction *action = ui->menuLinks->addAction(titles.at(i), QKeySequence(), this, &MainWindow::doIntBrowser);
+        // A title's "&" is shown as written.
+        QAction *action = ui->menuLinks->addAction(QString(titles.at(i)).replace(QLatin1Char('&'), QLatin1String("&&")),
+                                                   QKeySequence(), this, &MainWindow::doIntBrowser);
         action->setData(i);
     }
 }
@@ -83,6 +90,7 @@ void MainWindow::applyLanguage()
             QApplication::installTranslator(translator);
     }
     ui->retranslateUi(this);
+    addMnemonics(menuBar());
 }
 
 void MainWindow::selectLanguage(const QString &code)
@@ -107,50 +115,6 @@ void MainWindow::langSelectedEn()
 
 // --- start ----------------------------------------------------------------
 
-static void startFailure(const QString &text)
-{
-    QMessageBox box(QMessageBox::Critical, QString(), text, QMessageBox::Ok);
-    // A path is shown as it is, never taken for markup.
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-}
-
-bool MainWindow::writeTrustFile()
-{
-    const QString securityFolder = flashSecurityPath();
-    qDebug() << "Macromedia security path: " << securityFolder;
-    if (securityFolder.isEmpty()) {
-        startFailure(tr("Unsupported Operating System"));
-        return false;
-    }
-    const QString trustFolder = securityFolder + QStringLiteral("FlashPlayerTrust/");
-    const QString trustFile = trustFilePath(securityFolder);
-    const QString contentPath = trustedContentPath();
-    qDebug() << "Trust file: " << trustFile;
-    qDebug() << "Content pach: " << contentPath;
-
-    QDir(securityFolder).mkpath(trustFolder);
-    QFile file(trustFile);
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Text
-        | (file.exists() ? QIODevice::Truncate : QIODevice::NotOpen);
-    if (!file.open(mode)) {
-        startFailure(tr("Could not get access to file: %1").arg(trustFile));
-        return false;
-    }
-    QTextStream stream(&file); // UTF-8
-    stream << contentPath;
-    stream.flush();
-    const bool failed = file.error() != QFileDevice::NoError;
-    if (failed)
-        qDebug() << "fileError";
-    file.close();
-    if (failed) {
-        startFailure(tr("Could not write to file: %1").arg(trustFile));
-        return false;
-    }
-    return true;
-}
-
 void MainWindow::connectActions()
 {
     connect(ui->actionToggle_Full_Screen, &QAction::triggered, this, &MainWindow::toggleFullScreen);
@@ -163,6 +127,8 @@ void MainWindow::connectActions()
     connect(ui->actionView_Battle, &QAction::triggered, this, &MainWindow::doViewBattle);
     connect(ui->actionEnglish, &QAction::triggered, this, &MainWindow::langSelectedEn);
     connect(ui->actionRussian, &QAction::triggered, this, &MainWindow::langSelectedRu);
+    connect(ui->actionUpdate_Game, &QAction::triggered, this, &MainWindow::doUpdateGame);
+    connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::doAbout);
 }
 
 // A game URL without a scheme names a file relative to the working directory
@@ -199,16 +165,47 @@ bool MainWindow::start()
         resize(config->width, config->height);
     connect(tabs, &QTabWidget::tabCloseRequested, this, &MainWindow::tabCloseRequested);
 
-    MyWebView *game = openGameTab();
+    openGameTab();
     runUpdate();
-    game->load(gameUrl(config->urlgame));
+    loadGame();
     return true;
 }
 
-void MainWindow::runUpdate()
+int MainWindow::runUpdate()
 {
     UpdateDialog dialog;
     dialog.exec();
+    return dialog.installedFiles();
+}
+
+void MainWindow::loadGame()
+{
+    MyWebView *game = gameTab();
+    const QUrl url = gameUrl(AppConfig::instance()->urlgame);
+    // No content at all (a first start without the server): the player is
+    // told what the game needs, not that a file is missing.
+    gameMissing = url.isLocalFile() && ContentTrust::isContentFile(url.toLocalFile())
+        && !QFileInfo::exists(url.toLocalFile());
+    if (!gameMissing) {
+        game->load(url);
+        return;
+    }
+    qDebug() << "Game content missing: " << url;
+    game->setHtml(MoviePlayer::errorPage(tr("The game has no content yet: it needs its first update from the "
+                                            "game's server. Refresh Tab or Update Game tries again.")));
+}
+
+void MainWindow::doUpdateGame()
+{
+    const bool missing = gameMissing;
+    // New content reaches the game when it starts again.
+    if (runUpdate() > 0 || missing)
+        loadGame();
+}
+
+void MainWindow::doAbout()
+{
+    showAboutBox(this);
 }
 
 // --- tabs -----------------------------------------------------------------
@@ -222,6 +219,18 @@ void MainWindow::appendTab(QWidget *widget, const QString &label)
 {
     tabs->addTab(widget, label);
     tabs->setCurrentIndex(tabs->count() - 1);
+    if (auto *view = qobject_cast<MyWebView *>(widget))
+        showBusy(view);
+}
+
+// While a tab's page or movie is on its way, its tab shows the reload sign.
+void MainWindow::showBusy(MyWebView *view)
+{
+    connect(view, &MyWebView::busyChanged, this, [this, view](bool busy) {
+        const int index = tabs->indexOf(view);
+        if (index >= 0)
+            tabs->setTabIcon(index, busy ? style()->standardIcon(QStyle::SP_BrowserReload) : QIcon());
+    });
 }
 
 MyWebView *MainWindow::openGameTab()
@@ -229,6 +238,7 @@ MyWebView *MainWindow::openGameTab()
     auto *game = new MyWebView(nullptr, TabProfile::forGame(), TabKind::Game);
     tabs->insertTab(0, game, AppConfig::instance()->urlgame);
     tabs->setCurrentIndex(0);
+    showBusy(game);
     // The game tab never closes, so it offers no close button.
     tabs->tabBar()->setTabButton(0, QTabBar::LeftSide, nullptr);
     tabs->tabBar()->setTabButton(0, QTabBar::RightSide, nullptr);
@@ -369,6 +379,10 @@ void MainWindow::refresh()
     QWebEngineView *view = currentView();
     if (!view)
         return;
+    if (gameMissing && view == gameTab()) {
+        doUpdateGame();
+        return;
+    }
     if (auto *own = qobject_cast<MyWebView *>(view))
         own->notePlayerAction(); // the player's Refresh keeps its new-tab rule
     view->reload();
@@ -443,22 +457,6 @@ void MainWindow::doIntBrowser()
 
 void MainWindow::showEvent(QShowEvent *event)
 {
-    // The default screen's area without task bars and docks.
-    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-    qDebug() << geometry() << frameGeometry();
-    // A window put back where the player left it (or placed by the program) stays there.
-    if (testAttribute(Qt::WA_Moved)) {
-        QMainWindow::showEvent(event);
-        return;
-    }
-    if (available.width() < frameGeometry().width())
-        resize(available.width() - (frameGeometry().width() - width()), height());
-    if (available.height() < frameGeometry().height()) {
-        const int frame = frameGeometry().height();
-        resize(width(), available.height() - (frame - available.height()) / 2);
-    }
-    QRect frame = frameGeometry();
-    frame.moveCenter(available.center());
-    move(frame.topLeft());
+    WindowState::fitOnScreen(this);
     QMainWindow::showEvent(event);
 }

@@ -73,6 +73,9 @@ public slots:
     void doCloseTabs();
     void doViewBattle();
     void doIntBrowser();
+    // The content update again, then the game again where it needs that.
+    void doUpdateGame();
+    void doAbout();
     void langSelectedRu();
     void langSelectedEn();
 
@@ -85,15 +88,20 @@ private slots:
 private:
     void fillFavorites();
     void selectLanguage(const QString &code);
-    bool writeTrustFile();
     void connectActions();
-    void runUpdate();
+    void showBusy(MyWebView *view);
+    // The files the update installed.
+    int runUpdate();
+    // The game's page, or where its content is not there yet, a page saying
+    // that it needs its first update.
+    void loadGame();
 
     Ui::MainWindow *ui;
     MyTabWidget *tabs;
     bool pageFullScreen = false;
     QPointer<MyWebView> fullScreenView;
     Qt::WindowStates stateBeforePage;
+    bool gameMissing = false; // the game tab waits for the first update
 };
 
 extern MainWindow *theMainWindow;

@@ -6,6 +6,9 @@
 #include <QAction>
 #include <QEvent>
 #include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
 
 namespace {
 // Esc leaves full screen, and only then is it the window's: a game takes Esc
@@ -55,6 +58,43 @@ QList<QKeySequence> keys(QKeySequence::StandardKey command, const QList<QKeyComb
     return all;
 }
 
+// The letter a text marks with "&" for Alt, or a null one ("&&" is an "&" shown).
+QChar mnemonicOf(const QString &text)
+{
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text.at(i) != QLatin1Char('&'))
+            continue;
+        if (text.at(i + 1) != QLatin1Char('&'))
+            return text.at(i + 1).toLower();
+        ++i;
+    }
+    return QChar();
+}
+
+// Each action of a menu, or of the menu bar, gets a letter of its own: the
+// first of its text's not taken yet by an action before it.
+void markMnemonics(const QList<QAction *> &actions)
+{
+    QSet<QChar> taken;
+    for (const QAction *action : actions) {
+        if (const QChar letter = mnemonicOf(action->text()); !letter.isNull())
+            taken.insert(letter);
+    }
+    for (QAction *action : actions) {
+        QString text = action->text();
+        if (action->isSeparator() || !mnemonicOf(text).isNull())
+            continue;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar letter = text.at(i).toLower();
+            if (letter.isLetterOrNumber() && !taken.contains(letter)) {
+                taken.insert(letter);
+                action->setText(text.insert(i, QLatin1Char('&')));
+                break;
+            }
+        }
+    }
+}
+
 // The next (step 1) or previous (-1) tab, the first after the last.
 void stepTab(MainWindow *window, int step)
 {
@@ -86,4 +126,18 @@ void installWindowKeys(MainWindow *window)
             window->toggleFullScreen();
     });
     new EscapeWhileFullScreen(window, escape);
+    // F10 opens the first menu, as on the desktops that have menu bars.
+    QObject::connect(windowAction(window, {QKeySequence(Qt::Key_F10)}), &QAction::triggered, window, [window] {
+        if (QMenuBar *bar = window->menuBar(); !bar->actions().isEmpty())
+            bar->setActiveAction(bar->actions().first());
+    });
+}
+
+void addMnemonics(QMenuBar *bar)
+{
+    markMnemonics(bar->actions());
+    for (QAction *title : bar->actions()) {
+        if (QMenu *menu = title->menu())
+            markMnemonics(menu->actions());
+    }
 }

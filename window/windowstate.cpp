@@ -2,6 +2,7 @@
 
 #include "app/appconfig.h"
 
+#include <QDebug>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
@@ -40,4 +41,24 @@ void WindowState::save(const QWidget *window)
 {
     QSettings settings(AppConfig::fileName(), QSettings::IniFormat);
     settings.setValue(QLatin1String(key), window->saveGeometry());
+}
+
+// A first window, or one the configured size made, is fitted onto the default
+// screen's area without task bars and docks, and centred there.
+void WindowState::fitOnScreen(QWidget *window)
+{
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    qDebug() << window->geometry() << window->frameGeometry();
+    // A window put back where the player left it (or placed by the program) stays there.
+    if (window->testAttribute(Qt::WA_Moved))
+        return;
+    if (available.width() < window->frameGeometry().width())
+        window->resize(available.width() - (window->frameGeometry().width() - window->width()), window->height());
+    if (available.height() < window->frameGeometry().height()) {
+        const int frame = window->frameGeometry().height();
+        window->resize(window->width(), available.height() - (frame - available.height()) / 2);
+    }
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(available.center());
+    window->move(frame.topLeft());
 }

@@ -11,6 +11,8 @@ namespace WindowState {
 // false (nothing done) where nothing was kept.
 bool restore(QWidget *window);
 void save(const QWidget *window);
+// Before the window is first shown: one that was not put back fits the screen.
+void fitOnScreen(QWidget *window);
 } // namespace WindowState
 
 #endif // WINDOWSTATE_H

@@ -45,6 +45,8 @@ private slots:
     void webPageCannotClaimLocalMovie_data();
     void webPageCannotClaimLocalMovie();
     void webPagesGetNoProxy();
+    void loadingShown_data();
+    void loadingShown();
     void crashedTabRecovers_data();
     void crashedTabRecovers();
     void brokenMovie_data();
@@ -391,6 +393,54 @@ void TestMovies::webPageCannotClaimLocalMovie()
     }
     QTRY_VERIFY2(log.contains(debugLine("Refused movie report from: ", frame)), qPrintable(log.lines().join('\n')));
     QCOMPARE(log.countStarting("Movie playing:"), 0);
+}
+
+void TestMovies::loadingShown_data()
+{
+    QTest::addColumn<QString>("what"); // "movie": the game tab's movie; "page": a web page in a tab
+    QTest::newRow("game movie") << "movie";
+    QTest::newRow("web page") << "page";
+}
+
+// While a tab's page, or its movie, is on its way the tab shows so; a movie's
+// page says "Loading..." until the movie covers it.
+void TestMovies::loadingShown()
+{
+    QFETCH(QString, what);
+    MessageLog log;
+    MyWebView *view = game;
+    QUrl url = content("colours.swf");
+    QList<bool> busy;         // each change
+    QList<bool> iconWhenBusy; // the tab's icon at each change
+    bool playingWhenDone = false;
+    const auto watch = [&](MyWebView *v) {
+        connect(v, &MyWebView::busyChanged, this, [&, v](bool on) {
+            busy << on;
+            iconWhenBusy << !window->tabWidget()->tabIcon(window->tabWidget()->indexOf(v)).isNull();
+            if (!on)
+                playingWhenDone = log.contains(debugLine("Movie playing: ", url));
+        });
+    };
+    if (what == "movie") {
+        watch(game);
+        game->load(url);
+        QTRY_VERIFY(!busy.isEmpty());
+        QTRY_COMPARE(WebTest::runJs(game, "document.getElementById('loading')?.innerText ?? 'gone'").toString(),
+                     QString("Loading..."));
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains(debugLine("Movie playing: ", url)), 20000);
+        QTRY_COMPARE(WebTest::runJs(game, "document.getElementById('loading')?.innerText ?? 'gone'").toString(),
+                     QString("gone"));
+    } else {
+        url = QUrl(server->rootUrl() + "movies/plain.html");
+        view = window->openInNewTab(QString());
+        watch(view);
+        view->load(url);
+        QTRY_COMPARE(view->title(), QString("Plain"));
+    }
+    QTRY_VERIFY(!view->isBusy());
+    QCOMPARE(busy, QList<bool>({true, false}));
+    QCOMPARE(iconWhenBusy, QList<bool>({true, false}));
+    QCOMPARE(playingWhenDone, what == "movie");
 }
 
 void TestMovies::crashedTabRecovers_data()

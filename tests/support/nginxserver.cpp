@@ -49,7 +49,7 @@ bool NginxServer::start()
             "  include /etc/nginx/mime.types;\n"
             "  default_type application/octet-stream;\n"
             "  log_format tv '\"$request\" $status $body_bytes_sent \"$http_cookie\" \"$http_accept_encoding\""
-            " \"$content_length\"';\n"
+            " \"$content_length\" \"$http_user_agent\"';\n"
             "  access_log %1/logs/access.log tv;\n"
             "  client_body_temp_path %1/client_temp;\n"
             "  proxy_temp_path %1/proxy_temp;\n"

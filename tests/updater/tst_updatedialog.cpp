@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QTcpServer>
 #include <QTimer>
 #include <QTranslator>
 #include <QLockFile>
@@ -61,6 +62,9 @@ private slots:
     void stallCancelledByUser();
     void closesItselfOrOnOk_data();
     void closesItselfOrOnOk();
+    void requestsNameTheClient();
+    void tryAgainAfterFailure_data();
+    void tryAgainAfterFailure();
     void russian();
     void fullDisk_data();
     void fullDisk();
@@ -634,6 +638,76 @@ void TestUpdateDialog::closesItselfOrOnOk()
         // A coarse timer: Qt may fire it up to 5 % early.
         QVERIFY2(sinceFinished.elapsed() >= 2800, qPrintable(QString::number(sinceFinished.elapsed())));
     }
+}
+
+// The servers can tell the client and its version from its requests.
+void TestUpdateDialog::requestsNameTheClient()
+{
+    prepare("agent", {{"a.swf", "new a"}}, 2, {}, 1);
+    const Run run = update();
+    QVERIFY2(run.ok, qPrintable(run.log));
+    const QList<QByteArray> lines = server->accessLog().trimmed().split('\n');
+    QCOMPARE(lines.size(), 3); // stamp, list, file
+    for (const QByteArray &line : lines)
+        QVERIFY2(line.endsWith(" \"TarvenHOLM/1.0\""), line.constData());
+}
+
+void TestUpdateDialog::tryAgainAfterFailure_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("error"); // the label after the first try
+    QTest::newRow("no server at the address") << "unreachable" << "Could not download file: Connection refused";
+    QTest::newRow("a file missing on the server") << "missing"
+                                                  << "Could not download file: Error transferring @URL@ - server replied: Not Found";
+}
+
+// A failed update tells the player what comes next, and Try Again, once the
+// server is back, finishes it in the same window.
+void TestUpdateDialog::tryAgainAfterFailure()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, error);
+    prepare("again", {{"a.swf", "new a"}, {"b.swf", "new b"}}, 5, {{"a.swf", "old a"}}, 1);
+    const QString root = AppConfig::instance()->updateroot;
+    QTcpServer closed;
+    if (fault == "unreachable") {
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        AppConfig::instance()->updateroot = QString("http://127.0.0.1:%1/").arg(closed.serverPort());
+        closed.close(); // nothing listens there any more
+    } else {
+        QVERIFY(QFile::rename(caseDir("again") + "/b.swf", caseDir("again") + "/b.gone"));
+    }
+    UpdateDialog dialog;
+    dialog.show();
+    auto *log = dialog.findChild<QPlainTextEdit *>("textEdit");
+    auto *buttons = dialog.findChild<QDialogButtonBox *>("buttonBox");
+    auto *retry = dialog.findChild<QPushButton *>("retryButton");
+    QVERIFY(retry && !retry->isVisible());
+    const QString next = "The update did not finish. Cancel starts the game with the content it has; "
+                         "Try Again asks the server once more.";
+    QTRY_VERIFY_WITH_TIMEOUT(log->toPlainText().endsWith("\n" + next), 15000);
+    QCOMPARE(dialog.findChild<QLabel *>("label")->text(), QString(error).replace("@URL@", root + "b.swf"));
+    QVERIFY(retry->isVisible());
+    QVERIFY(!buttons->button(QDialogButtonBox::Ok)->isEnabled());
+    QVERIFY(buttons->button(QDialogButtonBox::Cancel)->isEnabled());
+    QCOMPARE(storedStamp(), 1);
+
+    // The server is back.
+    AppConfig::instance()->updateroot = root;
+    if (fault == "missing")
+        QVERIFY(QFile::rename(caseDir("again") + "/b.gone", caseDir("again") + "/b.swf"));
+    QTest::mouseClick(retry, Qt::LeftButton);
+    QVERIFY(dialog.isVisible()); // Try Again does not end the window
+    QVERIFY(!retry->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(log->toPlainText().endsWith("\nUpdate finished."), 15000);
+    QCOMPARE(log->toPlainText().count(next), 1);
+    QVERIFY(!retry->isVisible());
+    QVERIFY(buttons->button(QDialogButtonBox::Ok)->isEnabled());
+    QCOMPARE(TestEnv::readFile("content/a.swf"), QByteArray("new a"));
+    QCOMPARE(TestEnv::readFile("content/b.swf"), QByteArray("new b"));
+    QCOMPARE(storedStamp(), 5);
+    // What either try installed counts.
+    QCOMPARE(dialog.installedFiles(), 2);
 }
 
 // Two updates never share the temporary file: the second waits for the first.

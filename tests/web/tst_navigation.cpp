@@ -50,6 +50,7 @@ private slots:
     void webFrameInLocalPage_data();
     void webFrameInLocalPage();
     void outsideLinkWithoutProgram();
+    void pagesNameTheClient();
     void programLoadsFollowRedirects_data();
     void programLoadsFollowRedirects();
 
@@ -388,6 +389,8 @@ void TestNavigation::tabLabels_data()
     QTest::newRow("hero after load") << "hero.html" << "Hero" << "Hero Info";
     // Without a title the label is the page's whole URL (cut like a title).
     QTest::newRow("no title") << "untitled.html" << "" << "@URL@";
+    // A real title reads as written, even where the engine's name for an untitled page would.
+    QTest::newRow("titled like its file") << "help.html" << "help.html" << "help.html";
     QTest::newRow("web page without title") << "@SITE@notitle.html" << "" << "@URL@";
 }
 
@@ -410,6 +413,10 @@ void TestNavigation::tabLabels()
         label = url.toString(); // the whole URL, however long
     QTRY_VERIFY(!view(1)->url().isEmpty());
     QTRY_COMPARE(window->tabWidget()->tabText(1), label);
+    // And it stays so once the page is there and has been asked for its own title.
+    QTRY_VERIFY(!view(1)->isBusy());
+    WebTest::runJs(view(1), "document.title");
+    QCOMPARE(window->tabWidget()->tabText(1), label);
     // The game tab keeps its name whatever it shows.
     QVERIFY(loadInto(game, url));
     QCOMPARE(window->tabWidget()->tabText(0), QString("TarvenHOLM"));
@@ -648,6 +655,20 @@ void TestNavigation::outsideLinkWithoutProgram()
                                   "or open the address yourself.").arg(outside.toDisplayString()));
     QTRY_COMPARE(game->title(), QString("Game"));
     QTRY_COMPARE(window->tabWidget()->count(), 1);
+}
+
+// A page's requests name the client after the browser the page expects.
+void TestNavigation::pagesNameTheClient()
+{
+    server->clearAccessLog();
+    window->openInNewTab(site("forum.tarvenholm/index.html"));
+    QTRY_COMPARE(view(1)->title(), QString("Forum"));
+    const QString agent = WebTest::runJs(view(1), "navigator.userAgent").toString();
+    QVERIFY2(agent.startsWith("Mozilla/5.0 ") && agent.contains(" Chrome/") && agent.endsWith(" TarvenHOLM/1.0"),
+             qPrintable(agent));
+    const QByteArray line = server->accessLog().trimmed().split('\n').first();
+    QVERIFY2(line.startsWith("\"GET /forum.tarvenholm/index.html ") && line.endsWith(" \"" + agent.toUtf8() + "\""),
+             line.constData());
 }
 
 void TestNavigation::programLoadsFollowRedirects_data()

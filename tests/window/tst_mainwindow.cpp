@@ -1,4 +1,6 @@
 #include "app/appconfig.h"
+#include "app/commandline.h"
+#include "app/logfile.h"
 #include "desktopcatcher.h"
 #include "testenv.h"
 #include "web/mytabwidget.h"
@@ -12,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
@@ -51,6 +54,10 @@ private slots:
     void defaultSizeLeavesFullScreen();
     void windowKeys_data();
     void windowKeys();
+    void mnemonics_data();
+    void mnemonics();
+    void aboutBox_data();
+    void aboutBox();
     void windowStateKept_data();
     void windowStateKept();
     void heightForWidth_data();
@@ -63,6 +70,8 @@ private slots:
     void viewBattle_data();
     void viewBattle();
     void startSetsUpTheGame();
+    void firstStartWithoutServer_data();
+    void firstStartWithoutServer();
     void trustFileWriteFails();
     void labelForAViewNoTabHolds();
 
@@ -111,22 +120,22 @@ void TestMainWindow::form()
     QStringList titles;
     for (QAction *a : window->menuBar()->actions())
         titles << a->text();
-    QCOMPARE(titles, QStringList({"Navigation", "Favorites", "Language"}));
+    QCOMPARE(titles, QStringList({"&Navigation", "&Favorites", "&Language", "&Help"}));
     QStringList navigation;
     for (QAction *a : window->findChild<QMenu *>("menu")->actions())
         navigation << (a->isSeparator() ? QString("-") : a->objectName());
     QCOMPARE(navigation, QStringList({"actionClose_additional_windows", "-", "actionView_Battle", "-",
                                       "actionOpen_Web_Site", "actionOpen_Forum", "actionReport_Bug", "-",
-                                      "actionRefresh", "-", "actionToggle_Full_Screen", "actionDefault_Size",
+                                      "actionRefresh", "actionUpdate_Game", "-", "actionToggle_Full_Screen", "actionDefault_Size",
                                       "-", "actionQuit"}));
     {
         MainWindow fresh; // the form's own state until a language is applied
         QVERIFY(fresh.findChild<QAction *>("actionRussian")->isChecked());
         QVERIFY(!fresh.findChild<QAction *>("actionEnglish")->isChecked());
     }
-    QCOMPARE(action("actionReport_Bug")->text(), QString("Mail to Support"));
+    QCOMPARE(action("actionReport_Bug")->text(), QString("&Mail to Support"));
     QVERIFY(action("actionRefresh")->shortcuts().contains(QKeySequence(Qt::Key_F5)));
-    QCOMPARE(action("actionQuit")->text(), QString("Quit"));
+    QCOMPARE(action("actionQuit")->text(), QString("&Quit"));
 }
 
 void TestMainWindow::applyLanguage_data()
@@ -148,7 +157,7 @@ void TestMainWindow::applyLanguage()
     window->applyLanguage();
     QCOMPARE(action("actionRussian")->isChecked(), russian);
     QCOMPARE(action("actionEnglish")->isChecked(), !russian);
-    QCOMPARE(window->menuBar()->actions().first()->text(), russian ? QString("Навигация") : QString("Navigation"));
+    QCOMPARE(window->menuBar()->actions().first()->text(), russian ? QString("&Навигация") : QString("&Navigation"));
     QCOMPARE(QCoreApplication::translate("UpdateDialog", "Update finished."),
              russian ? QString("Обновление завершено.") : QString("Update finished."));
     // Qt's own buttons follow the language too.
@@ -358,6 +367,8 @@ void TestMainWindow::windowKeys_data()
     QTest::newRow("Esc leaves full screen") << "F11, Esc" << 1 << "normal";
     QTest::newRow("Esc is the page's otherwise") << "Esc" << 0 << "tab 0";
     QTest::newRow("Ctrl+Q quits") << "Ctrl+Q" << 1 << "closed";
+    QTest::newRow("Alt+N opens Navigation") << "Alt+N" << 0 << "menu";
+    QTest::newRow("F10 opens the first menu") << "F10" << 1 << "menu";
 }
 
 // Keys as the player presses them, in whichever tab has the keyboard.
@@ -401,11 +412,103 @@ void TestMainWindow::windowKeys()
         QTRY_VERIFY(window->isFullScreen());
     } else if (what == "normal") {
         QTRY_VERIFY(!window->isFullScreen());
+    } else if (what == "menu") {
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget *>(window->findChild<QMenu *>("menu")));
+        QApplication::activePopupWidget()->close();
     } else {
         QTRY_VERIFY(!window->isVisible());
     }
     if (keys == "Esc") // the page had the key
         QTRY_COMPARE(view->title(), QString("Escape"));
+}
+
+void TestMainWindow::mnemonics_data()
+{
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<QStringList>("favorites");
+    QTest::addColumn<QStringList>("bar");   // the menu bar's texts
+    QTest::addColumn<QStringList>("links"); // the Favorites menu's
+    QTest::newRow("English") << "en" << QStringList({"Forum", "Fan site"}) << QStringList({"&Navigation", "&Favorites", "&Language", "&Help"})
+                             << QStringList({"&Forum", "F&an site"});
+    QTest::newRow("Russian") << "ru" << QStringList({"Форум"}) << QStringList({"&Навигация", "&Избранное", "&Язык", "&Справка"})
+                             << QStringList({"&Форум"});
+    // A title's own "&" is shown, not taken for a mark.
+    QTest::newRow("ampersand in a title") << "en" << QStringList({"Q&A", "&"}) << QStringList({"&Navigation", "&Favorites", "&Language", "&Help"})
+                                          << QStringList({"&Q&&A", "&&"});
+}
+
+// Every menu and item has a letter of its own for Alt, in the language shown;
+// the texts read as before.
+void TestMainWindow::mnemonics()
+{
+    QFETCH(QString, lang);
+    QFETCH(QStringList, favorites);
+    QFETCH(QStringList, bar);
+    QFETCH(QStringList, links);
+    AppConfig *config = AppConfig::instance();
+    const QStringList titles = config->intbrowserTitles;
+    config->intbrowserTitles = favorites;
+    MainWindow fresh;
+    config->intbrowserTitles = titles;
+    fresh.translatorRu = &ru;
+    fresh.translatorEn = &en;
+    config->lang = lang;
+    fresh.applyLanguage();
+    QStringList shown;
+    for (QAction *a : fresh.menuBar()->actions())
+        shown << a->text();
+    QCOMPARE(shown, bar);
+    shown.clear();
+    for (QAction *a : fresh.findChild<QMenu *>("menuLinks")->actions())
+        shown << a->text();
+    QCOMPARE(shown, links);
+    for (QAction *title : fresh.menuBar()->actions()) {
+        QSet<QChar> letters;
+        int items = 0;
+        for (QAction *item : title->menu()->actions()) {
+            if (item->isSeparator())
+                continue;
+            ++items;
+            const QString text = QString(item->text()).replace("&&", "");
+            if (text.count('&') == 1)
+                letters.insert(text.at(text.indexOf('&') + 1).toLower());
+        }
+        // An "&" alone has no letter to take.
+        QCOMPARE(letters.size(), items - (title->menu()->objectName() == "menuLinks" && favorites.contains("&")));
+    }
+}
+
+void TestMainWindow::aboutBox_data()
+{
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<bool>("logFile");
+    QTest::addColumn<QString>("last"); // the box's last line; @LOG@: the log file's path
+    QTest::newRow("English, a log file") << "en" << true << "Log file: @LOG@";
+    QTest::newRow("Russian, a log file") << "ru" << true << "Файл журнала: @LOG@";
+    QTest::newRow("no log file") << "en" << false
+                                 << "No log file is written: the diagnostic lines go to standard error only.";
+}
+
+// What support asks for: the versions and where the log is, from the Help menu.
+void TestMainWindow::aboutBox()
+{
+    QFETCH(QString, lang);
+    QFETCH(bool, logFile);
+    QFETCH(QString, last);
+    const QString folder = QDir::currentPath();
+    if (logFile)
+        QCOMPARE(LogFile::open(folder), QString());
+    auto closeLog = qScopeGuard([] { LogFile::close(); });
+    AppConfig::instance()->lang = lang;
+    window->applyLanguage();
+    connect(action("actionAbout"), &QAction::triggered, window, &MainWindow::doAbout);
+    window->show();
+    action("actionAbout")->trigger();
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = window->findChild<QMessageBox *>("aboutBox")) && box->isVisible());
+    QCOMPARE(box->text(), CommandLine::versionText() + "\n" + QString(last).replace("@LOG@", folder + "/tarvenholm.log"));
+    QVERIFY(box->text().startsWith("TarvenHOLM 1.0 (Qt 6."));
+    box->close();
 }
 
 void TestMainWindow::windowStateKept_data()
@@ -487,14 +590,14 @@ void TestMainWindow::favorites()
     QMenu *links = window->findChild<QMenu *>("menuLinks");
     const QList<QAction *> actions = links->actions();
     QCOMPARE(actions.size(), 2);
-    QCOMPARE(actions.at(0)->text(), QString("First"));
-    QCOMPARE(actions.at(1)->text(), QString("Second"));
+    QCOMPARE(actions.at(0)->text(), QString("&First"));
+    QCOMPARE(actions.at(1)->text(), QString("&Second"));
     QCOMPARE(actions.at(0)->data().toInt(), 0);
     QCOMPARE(actions.at(1)->data().toInt(), 1);
 
     AppConfig::instance()->lang = "ru";
     window->applyLanguage();
-    QCOMPARE(actions.at(1)->text(), QString("Second")); // titles are not translated
+    QCOMPARE(actions.at(1)->text(), QString("&Second")); // titles are not translated
 
     MessageLog log;
     window->appendTab(new QLabel, QString());
@@ -676,4 +779,58 @@ void TestMainWindow::startSetsUpTheGame()
 }
 
 TARVEN_TEST_MAIN(TestMainWindow)
+
+void TestMainWindow::firstStartWithoutServer_data()
+{
+    QTest::addColumn<QString>("again"); // how the player tries again
+    QTest::newRow("Refresh Tab") << "actionRefresh";
+    QTest::newRow("Update Game") << "actionUpdate_Game";
+}
+
+// No content yet and no server: the game tab says what the game needs, and
+// trying again runs the update again and then starts the game once its
+// content is there.
+void TestMainWindow::firstStartWithoutServer()
+{
+    QFETCH(QString, again);
+    AppConfig *config = AppConfig::instance();
+    TestEnv::freshDir("nocontent-" + again);
+    config->urlgame = "./content/first.html";
+    config->updateroot = QString("http://127.0.0.1:%1/").arg([] { QTcpServer s; s.listen(QHostAddress::LocalHost); return s.serverPort(); }());
+    int dialogs = 0;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal && modal->objectName() == "UpdateDialog"
+            && modal->findChild<QPushButton *>("retryButton")->isVisible()) {
+            ++dialogs;
+            modal->close();
+        }
+    });
+    closer.start(50);
+    QVERIFY(window->start());
+    window->show();
+    QCOMPARE(dialogs, 1);
+    MyWebView *game = window->gameTab();
+    const QString needs = "The game has no content yet: it needs its first update from the game's server. "
+                          "Refresh Tab or Update Game tries again.";
+    QTRY_COMPARE(WebTest::runJs(game, "document.body ? document.body.innerText : ''").toString(), needs);
+
+    // Still no server: the same page after another try.
+    QSignalSpy loaded(game, &QWebEngineView::loadFinished);
+    action(again.toLatin1())->trigger();
+    QCOMPARE(dialogs, 2);
+    QTRY_COMPARE(loaded.count(), 1);
+    QTRY_COMPARE(WebTest::runJs(game, "document.body ? document.body.innerText : ''").toString(), needs);
+
+    // The content arrives (another copy of the client updated the folder): the next try starts the game.
+    TestEnv::writeFile("content/first.html", "<html><head><title>First</title></head><body>game</body></html>");
+    window->tabWidget()->setCurrentIndex(0);
+    action(again.toLatin1())->trigger();
+    QCOMPARE(dialogs, 3);
+    QTRY_COMPARE(game->url(), QUrl::fromLocalFile(QDir::currentPath() + "/content/first.html"));
+    QTRY_COMPARE(WebTest::runJs(game, "document.body ? document.body.innerText : ''").toString(), QString("game"));
+    closer.stop();
+}
+
 #include "tst_mainwindow.moc"
