@@ -7,6 +7,8 @@
 #include "nginxserver.h"
 #include "testenv.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -157,8 +159,12 @@ void TestPackage::firstStartMakesTheGameFolder()
     // Nothing else was invented in the game folder, and nothing written where the package lies.
     // (Hidden: the update's working folder and the game's saved data.)
     const QStringList made = QDir(game).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
-    QVERIFY2(made == QStringList({"content", "tarvenholm.ini", "tarvenholm_en.qm", "tarvenholm_ru.qm"}),
+    QVERIFY2(made == QStringList({"content", "tarvenholm.ini", "tarvenholm.log", "tarvenholm_en.qm", "tarvenholm_ru.qm"}),
              qPrintable(made.join(", ")));
+    // What the player sends to support: the run's lines, the version first.
+    const QList<QByteArray> log = TestEnv::readFile(game + "/tarvenholm.log").split('\n');
+    QVERIFY2(log.first().contains(" TarvenHOLM 1.0 (Qt "), log.first().constData());
+    QVERIFY(std::any_of(log.begin(), log.end(), [](const QByteArray &line) { return line.endsWith(" \"Update finished.\""); }));
     QCOMPARE(installedFiles(), filesBefore);
 }
 
