@@ -3,11 +3,11 @@
 // time the page waits for the whole answer, and how far the client's own
 // process (this one: the renderers are processes of their own) grows while it
 // comes, each the median of five rounds taken in turns.
+#include "benchutil.h"
 #include "nginxserver.h"
 #include "testenv.h"
 #include "web/mywebview.h"
 #include "webtest.h"
-#include "benchutil.h"
 
 #include <QApplication>
 #include <QFile>
@@ -49,11 +49,6 @@ Figures measure(MyWebView *view, const QString &url, qint64 size)
     return {parts.at(0).toDouble(), peakRssMiB() - before};
 }
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 } // namespace
 
 int main(int argc, char *argv[])

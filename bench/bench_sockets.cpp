@@ -5,6 +5,7 @@
 // messages sent at once each way, checked for loss and order. The echo
 // servers run in a thread of their own, as a game's server is elsewhere.
 #include "app/appconfig.h"
+#include "benchutil.h"
 #include "movie/socketbridge.h"
 #include "socketserver.h"
 #include "testenv.h"
@@ -98,11 +99,6 @@ QJsonObject measure(MyWebView *view, const QString &url, int count, int size)
     return figures;
 }
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 } // namespace
 
 int main(int argc, char *argv[])

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QtGlobal>
 
+#include <algorithm>
+
 // Memory figures from /proc, in MiB.
 inline double procFieldMiB(const QString &file, const char *field)
 {
@@ -57,6 +59,12 @@ inline double treePssMiB(qint64 root)
             sum += pss;
     }
     return sum;
+}
+
+inline double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
 }
 
 #endif // BENCHUTIL_H

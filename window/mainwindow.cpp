@@ -191,8 +191,10 @@ void MainWindow::loadGame()
         return;
     }
     qDebug() << "Game content missing: " << url;
+    // Under the game's URL, as a crashed page's message is: a crash names the game.
     game->setHtml(MoviePlayer::errorPage(tr("The game has no content yet: it needs its first update from the "
-                                            "game's server. Refresh Tab or Update Game tries again.")));
+                                            "game's server. Refresh Tab or Update Game tries again.")),
+                  url);
 }
 
 void MainWindow::doUpdateGame()

@@ -242,7 +242,12 @@ void TestMovieProxy::answersFlow()
     const qint64 grown = residentKiB("VmHWM:") - before;
     QCOMPARE(sizes, QString("67108864 67108864 67108864 67108864 67108864 67108864"));
     qInfo("main process grew by %lld KiB at most for 384 MiB of answers", grown);
+#ifdef TARVEN_SANITIZED
+    // The sanitizer keeps freed memory in quarantine (256 MiB): the bound is the plain build's.
+    Q_UNUSED(grown);
+#else
     QVERIFY2(grown < 48 * 1024, qPrintable(QString::number(grown)));
+#endif
 }
 
 // A page that keeps more answers open than a game ever does gets failed

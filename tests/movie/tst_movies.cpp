@@ -395,11 +395,10 @@ void TestMovies::webPageCannotClaimLocalMovie()
     QCOMPARE(log.countStarting("Movie playing:"), 0);
 }
 
+// The same two tabs as a crash's.
 void TestMovies::loadingShown_data()
 {
-    QTest::addColumn<QString>("what"); // "movie": the game tab's movie; "page": a web page in a tab
-    QTest::newRow("game movie") << "movie";
-    QTest::newRow("web page") << "page";
+    crashedTabRecovers_data();
 }
 
 // While a tab's page, or its movie, is on its way the tab shows so; a movie's
