@@ -13,12 +13,10 @@ StreamedAnswer::StreamedAnswer(QNetworkReply *reply, qint64 window, QObject *par
     connect(reply, &QNetworkReply::readyRead, this, &StreamedAnswer::pull);
     connect(reply, &QNetworkReply::finished, this, &StreamedAnswer::onFinished);
     // Gone before it finished (its profile went): the answer is not whole.
+    // (`ended` is written on this thread only.)
     connect(reply, &QObject::destroyed, this, [this] {
-        QMutexLocker lock(&mutex);
-        if (!ended) {
-            lock.unlock();
+        if (!ended)
             failNow();
-        }
     });
     pull();
 }

@@ -18,17 +18,14 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QSettings>
 #include <QStyle>
 #include <QTabBar>
-#include <QTextStream>
 #include <QTranslator>
 #include <QWebEngineView>
 
