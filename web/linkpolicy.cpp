@@ -6,7 +6,24 @@
 #include "movie/movieplayer.h"
 #include "web/cookiejar.h"
 
+using namespace LinkPolicy;
+
 const char *const LinkPolicy::forumHostFragment = "forum.tarvenholm";
+
+const char *LinkPolicy::reasonLine(Reason reason)
+{
+    switch (reason) {
+    case Reason::LocalAlias:
+        return "Refused local alias from: ";
+    case Reason::WindowWithoutAction:
+        return "Refused window without the player's action from: ";
+    case Reason::TabWithoutAction:
+        return "Refused tab without the player's action from: ";
+    case Reason::None:
+        break;
+    }
+    return nullptr;
+}
 
 static bool containsAny(const QString &text, const QStringList &fragments)
 {
@@ -28,10 +45,10 @@ bool LinkPolicy::mayGoToDesktop(const QUrl &url)
     return isWeb(url) || url.scheme() == QLatin1String("mailto");
 }
 
-// What a page may show in place: the web, local files (the request filter
-// keeps them to the content folder), the engine's own pages and the client's
-// scheme. Anything else would be handed to another program by the engine.
-static bool loadsInPlace(const QUrl &url)
+// What the client may show: the web, local files (the request filter keeps
+// them to the content folder), the engine's own pages and the client's scheme.
+// Anything else would be handed to another program by the engine.
+static bool loadsInClient(const QUrl &url)
 {
     static const QStringList schemes({QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"),
                                       QStringLiteral("data"), QStringLiteral("about"), QStringLiteral("blob"),
@@ -39,36 +56,10 @@ static bool loadsInPlace(const QUrl &url)
     return schemes.contains(url.scheme());
 }
 
-LinkPolicy::Rules LinkPolicy::Rules::fromSettings()
+Rules Rules::fromSettings()
 {
     const AppConfig *config = AppConfig::instance();
     return {config->intbrowserKeys, config->extbrowser};
-}
-
-// The decision by the URL's text alone. `inGameTab`: whether the navigation
-// comes from the game tab, which keeps its game.
-static LinkPolicy::Decision decideByText(const QString &url, LinkPolicy::Navigation navigation, bool inGameTab,
-                                         const LinkPolicy::Rules &rules)
-{
-    using namespace LinkPolicy;
-    if (ContentTrust::isBlocked(url))
-        return Blocked;
-    // An internal URL the user asked for opens a tab of its own, but a form
-    // sent from a forum or partner tab loads there with its data: a login
-    // must reach its site.
-    if (url.contains(QLatin1String(forumHostFragment)) || containsAny(url, rules.internal)) {
-        const bool inPlace = navigation == Other || (navigation == FormSubmitted && !inGameTab);
-        return inPlace ? LoadInPlace : OpenInNewTab;
-    }
-    if (containsAny(url, rules.external))
-        return OpenOnDesktop;
-    return Default;
-}
-
-static bool isHistoryMove(LinkPolicy::Navigation navigation)
-{
-    return navigation == LinkPolicy::BackForward || navigation == LinkPolicy::Reload
-        || navigation == LinkPolicy::FormResubmitted;
 }
 
 // One site: the same registrable domain, as the cookie stores are kept.
@@ -77,54 +68,153 @@ static bool sameSite(const QUrl &a, const QUrl &b)
     return !a.host().isEmpty() && CookieJar::domainFileName(a.host()) == CookieJar::domainFileName(b.host());
 }
 
-LinkPolicy::Decision LinkPolicy::decide(const Request &request, const Rules &rules)
+namespace {
+// The URL's text against the game's texts.
+enum class Text { Blocked, Internal, External, Other };
+
+Text judge(const QString &url, const Rules &rules)
 {
-    const QUrl &url = request.url;
-    const Origin origin = request.origin;
-    const bool fromContent = ContentTrust::isContent(request.frameUrl);
+    if (ContentTrust::isBlocked(url))
+        return Text::Blocked;
+    if (url.contains(QLatin1String(forumHostFragment)) || containsAny(url, rules.internal))
+        return Text::Internal;
+    if (containsAny(url, rules.external))
+        return Text::External;
+    return Text::Other;
+}
+
+Outcome outcome(Action action, const QUrl &url, Reason reason = Reason::None)
+{
+    return {action, url, reason, false};
+}
+
+// A forum or partner URL: a tab of its own when the player asks for it (or
+// the game does), in place when a page moves itself on. A form sent from a
+// forum or partner tab loads there with its data: a login must reach its
+// site. The game tab never gives up the game: there a web page's move toward
+// the forum opens a tab on the player's action, and is dropped otherwise.
+Outcome internal(const Request &r, bool acted, bool fromContent)
+{
+    const bool inGameTab = r.tab.kind == TabKind::Game;
+    const bool ownMove = r.navigation == Other || (r.navigation == FormSubmitted && !inGameTab);
+    switch (r.origin) {
+    case Origin::Program:
+    case Origin::Download:
+        return outcome(Action::LoadHere, r.url);
+    case Origin::Window:
+        // A forum or partner page's window toward its own site (a picker, an
+        // upload window) writes back to its opener: it stays the page's.
+        if (!inGameTab && r.tab.family == TabKind::Site && sameSite(r.url, r.pageUrl))
+            return outcome(Action::WindowTab, r.url);
+        return outcome(Action::SiteTab, r.url);
+    case Origin::Frame:
+        return outcome(!ownMove && acted ? Action::SiteTab : Action::LoadHere, r.url);
+    case Origin::Page:
+        break;
+    }
+    if (!inGameTab)
+        return outcome(!ownMove && acted ? Action::SiteTab : Action::LoadHere, r.url);
+    if (fromContent || acted)
+        return outcome(Action::SiteTab, r.url);
+    return outcome(Action::Block, r.url, Reason::TabWithoutAction);
+}
+
+// An `extbrowser` URL: to the desktop when the player asks for it. What the
+// client loads itself stays in its tab, a frame's own load in its frame;
+// local files and the client's own pages never leave it.
+Outcome external(const Request &r, bool acted)
+{
+    if (r.origin == Origin::Program || r.origin == Origin::Download || !mayGoToDesktop(r.url)
+        || (r.origin == Origin::Frame && r.navigation == Other))
+        return outcome(r.origin == Origin::Window ? Action::WindowTab : Action::LoadHere, r.url);
+    return outcome(acted ? Action::Desktop : Action::Block, r.url);
+}
+
+// The page's own stand-ins: the player page of a movie it asked for, and the
+// player's Refresh of a movie's player page (the movie again, decided on as
+// itself) or of the notice of a page that stopped (the page again).
+bool standIn(const Request &r, const Rules &rules, Outcome *result)
+{
+    if (r.origin == Origin::Frame || r.origin == Origin::Window || r.url.scheme() != QLatin1String("data"))
+        return false;
+    if (r.pageShows == PageShows::PlayerComing) {
+        *result = outcome(Action::LoadHere, r.url);
+        return true;
+    }
+    if (r.navigation != Reload)
+        return false;
+    if (r.pageShows == PageShows::LostNotice) {
+        *result = outcome(Action::LoadInstead, r.pageUrl);
+        return true;
+    }
+    if (!MoviePlayer::isMovie(r.pageUrl))
+        return false;
+    Request movie = r;
+    movie.url = r.pageUrl;
+    movie.origin = Origin::Page;
+    movie.pageShows = PageShows::Itself;
+    *result = decide(movie, rules);
+    return true;
+}
+} // namespace
+
+Outcome LinkPolicy::decide(const Request &r, const Rules &rules)
+{
+    // The engine would save an answer of a movie's type to a file: the page
+    // plays it, whatever its URL ends in. Nothing else is saved.
+    if (r.origin == Origin::Download)
+        return outcome(MoviePlayer::isMovieType(r.answerType) ? Action::PlayMovie : Action::Block, r.url);
+    Outcome result;
+    if (standIn(r, rules, &result))
+        return result;
+    const bool acted = r.tab.playerActed || r.engineSawAction;
+    const bool fromContent = ContentTrust::isContent(r.frameUrl);
     // A local movie's link to a local file, asked for again under its own
-    // name; for a window, the file is decided on.
-    if (ContentTrust::isAlias(url)) {
-        if (!fromContent || origin == Origin::Frame)
-            return Blocked;
-        if (origin != Origin::Window)
-            return LoadLocal;
-        Request local = request;
-        local.url = ContentTrust::fromAlias(url);
+    // name: the content folder's frames' alone. For a window, the file is
+    // decided on.
+    if (ContentTrust::isAlias(r.url)) {
+        if (!fromContent || r.origin == Origin::Frame)
+            return outcome(Action::Block, r.url, Reason::LocalAlias);
+        if (r.origin != Origin::Window)
+            return outcome(Action::LoadInstead, ContentTrust::fromAlias(r.url));
+        Request local = r;
+        local.url = ContentTrust::fromAlias(r.url);
         return decide(local, rules);
     }
     // A web frame's window without the player's action is dropped: a timer
     // could otherwise open tab after tab.
-    if (origin == Origin::Window && !request.userAction && !fromContent)
-        return Blocked;
-    const bool inGameTab = request.tab == TabKind::Game;
-    Decision decision = decideByText(url.toString(), request.navigation, inGameTab, rules);
-    // The same for a page's own back, forward or reload toward an internal
-    // site: it moves the page in its tab, or, in the game tab, nowhere.
-    if (decision == OpenInNewTab && isHistoryMove(request.navigation) && !request.userAction)
-        decision = inGameTab ? Blocked : LoadInPlace;
-    if (decision == OpenOnDesktop) {
-        if (origin == Origin::Program)
-            decision = LoadInPlace; // what the client loads itself stays in its tab
-        else if (origin == Origin::Frame)
-            decision = Default; // a frame is part of its page
-        else if (!mayGoToDesktop(url))
-            decision = Default; // local files and the client's own pages never leave it
-        else if (!request.userAction)
-            decision = Blocked; // a page cannot send the player out on its own
+    if (r.origin == Origin::Window && !acted && !fromContent)
+        return outcome(Action::Block, r.url, Reason::WindowWithoutAction);
+
+    switch (judge(r.url.toString(), rules)) {
+    case Text::Blocked:
+        return outcome(Action::Block, r.url);
+    case Text::Internal:
+        result = internal(r, acted, fromContent);
+        break;
+    case Text::External:
+        result = external(r, acted);
+        break;
+    case Text::Other:
+        result = outcome(r.origin == Origin::Window ? Action::WindowTab : Action::LoadHere, r.url);
+        break;
     }
-    if ((decision == Default || decision == LoadInPlace) && !loadsInPlace(url))
-        decision = Blocked;
-    if (origin == Origin::Window) {
-        // A forum or partner page's window toward its own site (a picker, an
-        // upload window) writes back to its opener: it stays the page's.
-        if (decision == OpenInNewTab && !inGameTab && request.family == TabKind::Site
-            && sameSite(url, request.pageUrl))
-            decision = LoadInPlace;
-        return decision;
+    switch (result.action) {
+    case Action::LoadHere:
+    case Action::SiteTab:
+    case Action::WindowTab:
+        // Schemes the engine would hand to another program never load, however decided.
+        if (!loadsInClient(result.url))
+            return outcome(Action::Block, r.url);
+        break;
+    default:
+        break;
     }
-    // The engine would offer a movie as a download.
-    if ((decision == Default || decision == LoadInPlace) && origin != Origin::Frame && MoviePlayer::isMovie(url))
-        decision = PlayMovie;
-    return decision;
+    // The engine would offer a movie in a main frame as a download.
+    if (result.action == Action::LoadHere && r.origin != Origin::Frame && MoviePlayer::isMovie(r.url))
+        result.action = Action::PlayMovie;
+    // One action of the player opens one tab, or hands one URL out, at most.
+    result.spendsAction = result.action == Action::SiteTab || result.action == Action::WindowTab
+        || result.action == Action::Desktop;
+    return result;
 }

@@ -10,6 +10,7 @@
 #include "web/tabprofile.h"
 
 #include <QDebug>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineScript>
@@ -70,50 +71,27 @@ MyWebView *MyWebPage::view() const
     return qobject_cast<MyWebView *>(QWebEngineView::forPage(this));
 }
 
-bool MyWebPage::isGamePage() const
+// The request as this page and its tab are now: the tab's kind and the
+// player's recent action (its view's snapshot), the page and what it shows,
+// and the asking frame where it is the main frame (the engine names no
+// other).
+LinkPolicy::Outcome MyWebPage::decide(LinkPolicy::Request request)
 {
-    const MyWebView *view = this->view();
-    return view && view->kind() == TabKind::Game;
-}
-
-bool MyWebPage::recentlyUsed() const
-{
-    const MyWebView *view = this->view();
-    return view && view->recentlyUsed();
-}
-
-// One action of the player opens one tab at most.
-void MyWebPage::takePlayerAction()
-{
-    if (MyWebView *view = this->view())
-        view->takeRecentUse();
-}
-
-// The request as this page's tab sees it: the player's action within the last
-// seconds (or one the engine saw), the tab's kind, the page, and the asking
-// frame where it is the main frame (the engine names no other). A tab made for
-// the player's action uses the action up.
-LinkPolicy::Decision MyWebPage::decide(LinkPolicy::Request request)
-{
-    if (const MyWebView *view = this->view()) {
-        request.tab = view->kind();
-        request.family = view->family();
-    }
+    MyWebView *view = this->view();
+    if (view)
+        request.tab = view->tabState();
     request.pageUrl = url();
+    request.pageShows = playerPending ? LinkPolicy::PageShows::PlayerComing
+        : crashed.isValid()           ? LinkPolicy::PageShows::LostNotice
+                                      : LinkPolicy::PageShows::Itself;
     if (request.origin == LinkPolicy::Origin::Page || request.origin == LinkPolicy::Origin::Program)
         request.frameUrl = url();
-    request.userAction = request.userAction || recentlyUsed();
-    const Decision decision = LinkPolicy::decide(request, LinkPolicy::Rules::fromSettings());
-    const bool window = request.origin == LinkPolicy::Origin::Window;
-    if (decision == LinkPolicy::Blocked && ContentTrust::isAlias(request.url))
-        qDebug() << "Refused local alias from: " << url();
-    else if (window && decision == LinkPolicy::Blocked && !request.userAction && !ContentTrust::isContent(request.frameUrl))
-        qDebug() << "Refused window without the player's action from: " << url();
-    const bool makesTab = decision == LinkPolicy::OpenInNewTab
-        || (window && decision != LinkPolicy::Blocked && decision != LinkPolicy::OpenOnDesktop);
-    if (makesTab && request.origin != LinkPolicy::Origin::Program)
-        takePlayerAction();
-    return decision;
+    const Outcome outcome = LinkPolicy::decide(request, LinkPolicy::Rules::fromSettings());
+    if (const char *line = LinkPolicy::reasonLine(outcome.reason))
+        qDebug() << line << url();
+    if (outcome.spendsAction && view)
+        view->takeRecentUse();
+    return outcome;
 }
 
 // The content frame that has just announced a window to this URL, if one has.
@@ -144,11 +122,8 @@ bool MyWebPage::takeClick(const QUrl &url)
 
 // The engine reports a script's "location.href = ..." as a link click. A link
 // click is a click only when the player activated a link or button to that
-// URL; otherwise the page navigates by itself, which keeps a self-redirecting
-// forum page in its tab. The game tab is the exception: whatever its page or
-// movie starts toward an internal site opens a tab of its own, so the game is
-// never replaced.
-MyWebPage::Navigation MyWebPage::classify(const QUrl &url, NavigationType type, bool isMainFrame)
+// URL; otherwise the page navigates by itself.
+MyWebPage::Navigation MyWebPage::classify(const QUrl &url, NavigationType type)
 {
     switch (type) {
     case NavigationTypeTyped:
@@ -160,85 +135,67 @@ MyWebPage::Navigation MyWebPage::classify(const QUrl &url, NavigationType type, 
     case NavigationTypeReload:
         return LinkPolicy::Reload;
     case NavigationTypeLinkClicked:
+        return takeClick(url) ? LinkPolicy::LinkClicked : LinkPolicy::Other;
     case NavigationTypeRedirect:
     case NavigationTypeOther:
         break;
     }
-    if (type == NavigationTypeLinkClicked && takeClick(url))
-        return LinkPolicy::LinkClicked;
-    if (isMainFrame && isGamePage())
-        return LinkPolicy::LinkClicked;
     return LinkPolicy::Other;
 }
 
-bool MyWebPage::carryOut(const QUrl &url, Decision decision)
+bool MyWebPage::carryOut(const Outcome &outcome)
 {
-    switch (decision) {
-    case LinkPolicy::PlayMovie:
+    const QUrl url = outcome.url;
+    TabHost *host = TabHost::instance();
+    switch (outcome.action) {
+    case LinkPolicy::Action::LoadHere:
+        return true;
+    case LinkPolicy::Action::Block:
+    case LinkPolicy::Action::WindowTab: // only a window's, which makes its tab itself
+        return false;
+    case LinkPolicy::Action::SiteTab:
+        if (host)
+            host->openInNewTab(url.toString());
+        return false;
+    case LinkPolicy::Action::Desktop:
+        qDebug() << "launch ext browser";
+        if (host)
+            host->openOnDesktop(url);
+        return false;
+    case LinkPolicy::Action::PlayMovie:
         // In the player page, which keeps the movie's URL as its own.
         QMetaObject::invokeMethod(this, [this, url] { showMovie(url); }, Qt::QueuedConnection);
         return false;
-    case LinkPolicy::LoadLocal: {
-        const QUrl local = ContentTrust::fromAlias(url);
-        QMetaObject::invokeMethod(this, [this, local] { load(local); }, Qt::QueuedConnection);
+    case LinkPolicy::Action::LoadInstead:
+        QMetaObject::invokeMethod(this, [this, url] { load(url); }, Qt::QueuedConnection);
         return false;
     }
-    case LinkPolicy::Blocked:
-        return false;
-    case LinkPolicy::OpenInNewTab:
-        if (TabHost *host = TabHost::instance())
-            host->openInNewTab(url.toString());
-        return false;
-    case LinkPolicy::OpenOnDesktop:
-        qDebug() << "launch ext browser";
-        if (TabHost *host = TabHost::instance())
-            host->openOnDesktop(url);
-        return false;
-    case LinkPolicy::LoadInPlace:
-    case LinkPolicy::Default:
-        break;
-    }
-    return true;
+    return false;
 }
 
 bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
-    // The player page of a movie already decided on.
-    if (playerPending && isMainFrame && url.scheme() == QLatin1String("data")) {
-        playerPending = false;
-        return true;
-    }
-    // Refresh of a movie's tab: the movie's URL is decided on, not the player
-    // page's, and the movie plays again.
-    if (isMainFrame && url.scheme() == QLatin1String("data") && type == NavigationTypeReload
-        && MoviePlayer::isMovie(this->url())) {
-        const QUrl movie = this->url();
-        qDebug() << "acceptNavigationRequest: " << movie << " --- " << int(LinkPolicy::Reload);
-        carryOut(movie, decide({movie, LinkPolicy::Reload, LinkPolicy::Origin::Page}));
-        return false;
-    }
-    // Refresh of a page whose renderer ended: the page itself again.
-    if (isMainFrame && url.scheme() == QLatin1String("data") && type == NavigationTypeReload && crashed.isValid()) {
-        const QUrl again = crashed;
-        crashed.clear();
-        QMetaObject::invokeMethod(this, [this, again] { load(again); }, Qt::QueuedConnection);
-        return false;
-    }
-    if (isMainFrame && url.scheme() != QLatin1String("data"))
-        crashed.clear();
-    const bool byDefault = QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
     // The server's redirects of what the program loads are the program's too.
     if (isMainFrame && type != NavigationTypeRedirect)
         programLoad = type == NavigationTypeTyped;
-    const Navigation navigation = isMainFrame && programLoad ? LinkPolicy::Other : classify(url, type, isMainFrame);
-    qDebug() << "acceptNavigationRequest: " << url << " --- " << int(navigation);
+    const Navigation navigation = isMainFrame && programLoad ? LinkPolicy::Other : classify(url, type);
     const LinkPolicy::Origin origin = !isMainFrame ? LinkPolicy::Origin::Frame
         : programLoad                              ? LinkPolicy::Origin::Program
                                                    : LinkPolicy::Origin::Page;
-    const Decision decision = decide({url, navigation, origin});
-    if (!carryOut(url, decision))
-        return false;
-    return decision == LinkPolicy::LoadInPlace || byDefault;
+    // The client's own pages (a movie's player page, a notice) are data: URLs
+    // holding the whole page: named in the log by what they stand for, where
+    // that is another URL.
+    const bool standIn = isMainFrame && url.scheme() == QLatin1String("data");
+    if (!standIn)
+        qDebug() << "acceptNavigationRequest: " << url << " --- " << int(navigation);
+    const Outcome outcome = decide({url, navigation, origin});
+    if (standIn && outcome.url != url)
+        qDebug() << "acceptNavigationRequest: " << outcome.url << " --- " << int(navigation);
+    if (standIn)
+        playerPending = false;
+    else if (isMainFrame)
+        crashed.clear();
+    return carryOut(outcome);
 }
 
 void MyWebPage::showMovie(const QUrl &url)
@@ -304,20 +261,34 @@ void MyWebPage::onMoviePlaying(const QUrl &movie, const QUrl &frame)
 void MyWebPage::onNewWindowRequested(QWebEngineNewWindowRequest &request)
 {
     const QUrl requested = request.requestedUrl();
-    const bool disguised = ContentTrust::isAlias(requested);
-    const QUrl target = disguised ? ContentTrust::fromAlias(requested) : requested;
-    qDebug() << "acceptNavigationRequest: " << target << " --- " << int(LinkPolicy::LinkClicked);
     LinkPolicy::Request asked{requested, LinkPolicy::LinkClicked, LinkPolicy::Origin::Window};
     asked.frameUrl = takeAnnounced(requested);
-    asked.userAction = request.isUserInitiated();
-    const Decision decision = decide(asked);
+    asked.engineSawAction = request.isUserInitiated();
+    qDebug() << "acceptNavigationRequest: " << (ContentTrust::isAlias(requested) ? ContentTrust::fromAlias(requested) : requested)
+             << " --- " << int(LinkPolicy::LinkClicked);
+    const Outcome outcome = decide(asked);
     MyWebView *opener = view();
     TabHost *host = TabHost::instance();
-    if (!carryOut(target, decision) || !opener || !host)
+    if (outcome.action != LinkPolicy::Action::WindowTab) {
+        carryOut(outcome);
+        return;
+    }
+    if (!opener || !host)
         return;
     MyWebView *view = host->openWindowTab(opener);
-    if (disguised)
-        view->load(target);
+    // A local alias's window shows the file behind it, under its own name.
+    if (outcome.url != requested)
+        view->load(outcome.url);
     else
         request.openIn(view->page());
+}
+
+void MyWebPage::takeDownload(QWebEngineDownloadRequest *download)
+{
+    LinkPolicy::Request asked{download->url(), LinkPolicy::Other, LinkPolicy::Origin::Download};
+    if (download->url() == requestedUrl())
+        asked.answerType = download->mimeType();
+    const Outcome outcome = decide(asked);
+    download->cancel();
+    carryOut(outcome);
 }

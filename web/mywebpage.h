@@ -9,17 +9,19 @@
 class MyWebView;
 class PageBridge;
 class TabProfile;
+class QWebEngineDownloadRequest;
 class QWebEngineNewWindowRequest;
 
-// A page that routes every navigation: forum and partner-site links open in a
-// tab of their own, links to the outside go to the desktop's browser or mail
-// program, one tracking host is dropped, the rest load in place.
+// A page that routes every navigation: it tells the navigation policy what
+// its tab and the asking frame are, and carries out the outcome (forum and
+// partner-site links in a tab of their own, links to the outside on the
+// desktop's browser or mail program, the rest in place).
 class MyWebPage : public QWebEnginePage
 {
     Q_OBJECT
 public:
     using Navigation = LinkPolicy::Navigation;
-    using Decision = LinkPolicy::Decision;
+    using Outcome = LinkPolicy::Outcome;
 
     MyWebPage(TabProfile *profile, QObject *parent);
 
@@ -28,6 +30,8 @@ public:
     // Plays the movie at the URL in this page's player page, keeping the
     // movie's URL as the page's own.
     void showMovie(const QUrl &url);
+    // The engine would save an answer of this page's as a file.
+    void takeDownload(QWebEngineDownloadRequest *download);
 
 signals:
     // The player page for a movie is on its way; the movie plays (or cannot).
@@ -41,15 +45,13 @@ protected:
 
 private:
     MyWebView *view() const;
-    Navigation classify(const QUrl &url, NavigationType type, bool isMainFrame);
+    Navigation classify(const QUrl &url, NavigationType type);
     bool takeClick(const QUrl &url);
-    bool isGamePage() const;
-    bool recentlyUsed() const;
-    void takePlayerAction();
-    Decision decide(LinkPolicy::Request request);
-    // Opens the URL where the decision sends it; true when the engine's
-    // navigation goes on.
-    bool carryOut(const QUrl &url, Decision decision);
+    // The policy's outcome for the request, with what this page and its tab
+    // are now; logs why it refuses, and uses up the player's action it spends.
+    Outcome decide(LinkPolicy::Request request);
+    // Carries the outcome out; true when the engine's navigation goes on.
+    bool carryOut(const Outcome &outcome);
     void onNewWindowRequested(QWebEngineNewWindowRequest &request);
     void onMoviePlaying(const QUrl &movie, const QUrl &frame);
     void onRenderProcessTerminated(RenderProcessTerminationStatus status, int exitCode);

@@ -105,9 +105,9 @@ bool MyWebView::eventFilter(QObject *watched, QEvent *event)
     return QWebEngineView::eventFilter(watched, event);
 }
 
-bool MyWebView::recentlyUsed() const
+LinkPolicy::TabState MyWebView::tabState() const
 {
-    return lastInput.isValid() && lastInput.elapsed() < userActionLifetime;
+    return {m_kind, m_family, lastInput.isValid() && lastInput.elapsed() < userActionLifetime};
 }
 
 QString MyWebView::labelForUrl(const QString &url)

@@ -1,7 +1,7 @@
 #ifndef MYWEBVIEW_H
 #define MYWEBVIEW_H
 
-#include "web/tabhost.h"
+#include "web/linkpolicy.h"
 
 #include <QElapsedTimer>
 #include <QWebEngineView>
@@ -31,10 +31,11 @@ public:
     MyWebPage *webPage() const { return m_page; }
     TabProfile *tabProfile() const { return m_profile; }
 
-    // Whether the player pressed a key or button in the view within the last
-    // seconds (as browsers let a page act on the player's behalf only then),
-    // and has not been credited with a new tab for it since.
-    bool recentlyUsed() const;
+    // What the navigation policy needs of the tab now: its kind, and whether
+    // the player pressed a key or button in the view within the last seconds
+    // (as browsers let a page act on the player's behalf only then) and has
+    // not been credited with a tab for it since.
+    LinkPolicy::TabState tabState() const;
     void takeRecentUse() { lastInput.invalidate(); }
     // The player acted on this view from outside it (the window's Refresh).
     void notePlayerAction() { lastInput.start(); }

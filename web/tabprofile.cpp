@@ -4,7 +4,6 @@
 #include "app/gamefolder.h"
 
 #include "web/cookiejar.h"
-#include "movie/movieplayer.h"
 #include "web/requestfilter.h"
 #include "movie/clientscheme.h"
 
@@ -64,14 +63,13 @@ void TabProfile::setUp()
     setHttpUserAgent(ClientVersion::pageAgent(httpUserAgent()));
     setUrlRequestInterceptor(new RequestFilter(this));
     installUrlSchemeHandler(ClientScheme::name, new ClientScheme(this));
-    // A main-frame answer of a movie's type plays, whatever its URL ends in;
-    // the engine would offer it as a download.
+    // What the engine would save as a file is its page's to decide on (a
+    // movie plays); the client saves nothing.
     connect(this, &QWebEngineProfile::downloadRequested, this, [](QWebEngineDownloadRequest *download) {
-        auto *page = qobject_cast<MyWebPage *>(download->page());
-        if (page && MoviePlayer::isMovieType(download->mimeType()) && download->url() == page->requestedUrl()) {
+        if (auto *page = qobject_cast<MyWebPage *>(download->page()))
+            page->takeDownload(download);
+        else
             download->cancel();
-            page->showMovie(download->url());
-        }
     });
     if (!jar)
         return;

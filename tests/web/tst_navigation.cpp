@@ -52,6 +52,10 @@ private slots:
     void outsideLinkWithoutProgram();
     void programLoadsFollowRedirects_data();
     void programLoadsFollowRedirects();
+    void webPageInGameTab_data();
+    void webPageInGameTab();
+    void clickInsideFrame_data();
+    void clickInsideFrame();
 
 private:
     MyWebView *view(int index) const { return qobject_cast<MyWebView *>(window->tabWidget()->widget(index)); }
@@ -130,6 +134,23 @@ void TestNavigation::initTestCase()
                        "<html><head><title>Windows</title></head><body><script>let k = 0;"
                        "const timer = setInterval(function () { window.open('topic.html');"
                        " if (++k == 10) { clearInterval(timer); document.title = 'Done'; } }, 30);</script></body></html>");
+    // A web page shown in the game tab that moves toward the forum: from a
+    // timer, eight times; on each click of a button (no link); twice for one click.
+    TestEnv::writeFile(docroot + "/webgame.html",
+                       "<html><head><title>Web game</title><script>"
+                       "function go(q) { location.href = '/forum.tarvenholm/index.html?' + q; }"
+                       "function storm() { let k = 0; const t = setInterval(function () { go(k);"
+                       " if (++k == 8) { clearInterval(t); document.title = 'Done'; } }, 40); }"
+                       "</script></head><body style=\"margin:0\">"
+                       "<button id=\"once\" style=\"width:200px;height:30px\" onclick=\"go('once')\">forum</button>"
+                       "<button id=\"twice\" style=\"width:200px;height:30px\""
+                       " onclick=\"go('a'); setTimeout(function () { go('b'); document.title = 'Done'; }, 200)\">two</button>"
+                       "</body></html>");
+    // A web frame's links, filling the frame; the frame tells its page of the player's press.
+    const QString frameLinks = "<html><body style=\"margin:0\" onmousedown=\"parent.postMessage('pressed', '*')\">"
+                               "<a id=\"link\" href=\"%1\" style=\"display:block;width:100%;height:100%\">link</a></body></html>";
+    TestEnv::writeFile(docroot + "/frame-forum.html", frameLinks.arg("/forum.tarvenholm/index.html").toUtf8());
+    TestEnv::writeFile(docroot + "/frame-outside.html", frameLinks.arg("/outside.html").toUtf8());
     // What the program loads, moved elsewhere by the server.
     const QString redirects = "location = /moved-forum { return 302 /outside.html; }\n"
                               "location = /moved-game { return 302 /guild/index.html; }\n";
@@ -195,7 +216,8 @@ void TestNavigation::fromGamePage_data()
     QTest::newRow("target blank") << "#blank" << local("popup.html") << 0 << "Popup" << "" << "Game";
     QTest::newRow("window.open") << "pop()" << local("popup.html") << 0 << "Popup" << "" << "Game";
     QTest::newRow("target blank to the forum") << "#blankforum" << site("forum.tarvenholm/index.html") << 0 << "Forum" << "" << "Game";
-    QTest::newRow("script to the forum") << "location.href = document.getElementById('forum').href" << site("forum.tarvenholm/index.html") << 0 << "Forum"
+    // The content folder's page is the game's own: its script opens the forum's tab.
+    QTest::newRow("script to the forum") << "location.href = document.getElementById('forum').href" << site("forum.tarvenholm/index.html") << 5 << "Forum"
                                          << "" << "Game";
     QTest::newRow("form get") << "document.getElementById('getform').submit()" << site("guild/search.html?q=sword") << 1 << "Search" << "" << "Game";
     QTest::newRow("form post") << "document.getElementById('postform').submit()" << site("guild/post.html") << 1 << "Post" << "" << "Game";
@@ -689,6 +711,89 @@ void TestNavigation::programLoadsFollowRedirects()
     QTRY_COMPARE(target->title(), title);
     QTRY_COMPARE(window->tabWidget()->count(), inGameTab ? 1 : 2);
     QVERIFY(desktop->urls.isEmpty());
+}
+
+void TestNavigation::webPageInGameTab_data()
+{
+    QTest::addColumn<QString>("action");  // "storm": the page's timer; "#id": the player clicks that button
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<int>("tabs");        // forum tabs afterwards
+    QTest::addColumn<int>("refused");     // moves dropped, each with its line
+    QTest::newRow("timer, eight times") << "storm" << 0 << 0 << 8;
+    QTest::newRow("a button clicked twice") << "#once" << 2 << 2 << 0;
+    QTest::newRow("one click, two moves") << "#twice" << 1 << 1 << 1;
+}
+
+// A web page in the game tab (a web game) opens a forum tab only on the
+// player's action, one per action; the game stays.
+void TestNavigation::webPageInGameTab()
+{
+    QFETCH(QString, action);
+    QFETCH(int, clicks);
+    QFETCH(int, tabs);
+    QFETCH(int, refused);
+    const QUrl page(site("webgame.html"));
+    QVERIFY(loadInto(game, page));
+    MessageLog log;
+    if (action == "storm") {
+        WebTest::runJs(game, "storm()");
+        QTRY_COMPARE(game->title(), QString("Done"));
+    }
+    for (int i = 0; i < clicks; ++i) {
+        window->tabWidget()->setCurrentIndex(0); // the player goes back to the game
+        QVERIFY(WebTest::click(game, action));
+        QTRY_COMPARE(window->tabWidget()->count(), 2 + i);
+    }
+    if (action == "#twice")
+        QTRY_COMPARE(game->title(), QString("Done"));
+    const QByteArray line = "Refused tab without the player's action from: ";
+    QTRY_COMPARE(log.count(debugLine(line.constData(), page)), refused);
+    QTest::qWait(300);
+    QCOMPARE(window->tabWidget()->count(), 1 + tabs);
+    QCOMPARE(log.count(debugLine(line.constData(), page)), refused);
+    QCOMPARE(game->url(), page);
+    for (int i = 1; i <= tabs; ++i)
+        QTRY_COMPARE(view(i)->title(), QString("Forum"));
+}
+
+void TestNavigation::clickInsideFrame_data()
+{
+    QTest::addColumn<QString>("frame");
+    QTest::addColumn<QString>("newTab");   // the new tab's title, or empty: none
+    QTest::addColumn<QString>("external"); // what reaches the desktop
+    QTest::newRow("forum link in a web frame") << "frame-forum.html" << "Forum" << "";
+    QTest::newRow("outside link in a web frame") << "frame-outside.html" << "" << "outside.html";
+}
+
+// A frame's navigation is decided like its page's: the player's click on a
+// forum link in a frame opens the forum's tab, on an outside link the browser.
+void TestNavigation::clickInsideFrame()
+{
+    QFETCH(QString, frame);
+    QFETCH(QString, newTab);
+    QFETCH(QString, external);
+    const QString host = pages + "/framehost-" + frame;
+    TestEnv::writeFile(host, QString("<html><head><title>Host</title><script>window.addEventListener('message',"
+                                     " function (e) { if (e.data === 'pressed') window.__testPressed = true; });"
+                                     "</script></head><body style=\"margin:0\"><iframe id=\"frame\" src=\"%1\""
+                                     " style=\"border:0;width:300px;height:80px\"></iframe></body></html>")
+                                 .arg(site(frame)).toUtf8());
+    QVERIFY(loadInto(game, QUrl::fromLocalFile(host)));
+    QTRY_VERIFY(server->requestedPaths().contains("/" + frame));
+    QTest::qWait(300); // the frame's document in place
+    MessageLog log;
+    QVERIFY(WebTest::click(game, "#frame"));
+    if (!newTab.isEmpty()) {
+        QTRY_COMPARE(window->tabWidget()->count(), 2);
+        QTRY_COMPARE(view(1)->title(), newTab);
+    } else {
+        QTRY_COMPARE(desktop->urls.size(), 1);
+        QCOMPARE(desktop->urls.first(), QUrl(site(external)));
+    }
+    QTest::qWait(300);
+    QCOMPARE(window->tabWidget()->count(), newTab.isEmpty() ? 1 : 2);
+    QCOMPARE(desktop->urls.size(), external.isEmpty() ? 0 : 1);
+    QCOMPARE(game->title(), QString("Host"));
 }
 
 TARVEN_TEST_MAIN(TestNavigation)
