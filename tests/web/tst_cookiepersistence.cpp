@@ -23,6 +23,8 @@ private slots:
     void loginSurvivesTabAndRestart();
     void popupCookiesFollowTheirOpener();
     void logoutEndsTheSession();
+    void lastTabClosedDecides_data();
+    void lastTabClosedDecides();
     void forumLoginKeepsItsData_data();
     void forumLoginKeepsItsData();
 
@@ -48,6 +50,10 @@ static const char serverConfig[] = R"(
         add_header Set-Cookie "twin=site; Path=/";
         add_header Set-Cookie "twin=guild; Path=/guild/";
         return 200 "<html><head><title>Logged in</title></head></html>";
+    }
+    location = /guild/relogin {
+        add_header Set-Cookie "session=s2; Path=/";
+        return 200 "<html><head><title>Logged in again</title></head></html>";
     }
     location = /popup {
         add_header Set-Cookie "popup=w1; Path=/";
@@ -203,6 +209,35 @@ void TestCookiePersistence::logoutEndsTheSession()
     QTRY_COMPARE(view(1)->title(), QString("Guild"));
     const QString sent = cookiesSentFor("/guild/news");
     QVERIFY2(sent.contains("remember=r1") && !sent.contains("session="), qPrintable(sent));
+}
+
+void TestCookiePersistence::lastTabClosedDecides_data()
+{
+    QTest::addColumn<int>("closedLast"); // 1: the tab logged in first; 2: the one logged in again
+    QTest::newRow("the first tab closed last") << 1;
+    QTest::newRow("the second tab closed last") << 2;
+}
+
+// Two tabs of one site each keep their own store: the one that goes last
+// writes the site's file, and its value of a shared cookie is what the next
+// start sends.
+void TestCookiePersistence::lastTabClosedDecides()
+{
+    QFETCH(int, closedLast);
+    window->doCloseTabs();
+    QFile::remove("cookies/127.0.0.1");
+    window->openInNewTab(server->rootUrl() + "guild/login");
+    QTRY_COMPARE(view(1)->title(), QString("Logged in"));
+    window->openInNewTab(server->rootUrl() + "guild/relogin");
+    QTRY_COMPARE(view(2)->title(), QString("Logged in again"));
+    QVERIFY(view(1)->tabProfile() != view(2)->tabProfile()); // two stores
+    QPointer<TabProfile> last = view(closedLast)->tabProfile();
+    window->tabCloseRequested(closedLast == 1 ? 2 : 1);
+    window->tabCloseRequested(1);
+    QTRY_VERIFY(last.isNull());
+    const QByteArray expected = closedLast == 1 ? "session=s1" : "session=s2";
+    QVERIFY2(storedValue("cookies/127.0.0.1", "session").startsWith(expected),
+             storedValue("cookies/127.0.0.1", "session").constData());
 }
 
 void TestCookiePersistence::forumLoginKeepsItsData_data()

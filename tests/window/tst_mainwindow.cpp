@@ -38,6 +38,8 @@ private slots:
     void init();
     void cleanup();
     void form();
+    void actions_data();
+    void actions();
     void applyLanguage_data();
     void applyLanguage();
     void selectLanguage_data();
@@ -46,8 +48,8 @@ private slots:
     void tabCloseRequested();
     void closeAdditionalTabs_data();
     void closeAdditionalTabs();
-    void email_data();
-    void email();
+    void desktopCommands_data();
+    void desktopCommands();
     void handOffFails_data();
     void handOffFails();
     void showPlacement();
@@ -62,6 +64,8 @@ private slots:
     void windowStateKept();
     void heightForWidth_data();
     void heightForWidth();
+    void tabAreaFillsTheWindow_data();
+    void tabAreaFillsTheWindow();
     void favorites();
     void battleUrl_data();
     void battleUrl();
@@ -138,6 +142,63 @@ void TestMainWindow::form()
     QCOMPARE(action("actionQuit")->text(), QString("&Quit"));
 }
 
+void TestMainWindow::actions_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("english"); // without the shortcut letter's mark
+    QTest::addColumn<QString>("russian");
+    QTest::addColumn<QString>("keys");    // keys the action has at least, or "-": none
+    QTest::addColumn<QString>("menu");    // the menu holding it
+    QTest::newRow("refresh") << "actionRefresh" << "Refresh Tab" << "Обновить вкладку" << "F5; Ctrl+R" << "menu";
+    QTest::newRow("forum") << "actionOpen_Forum" << "Open Forum" << "Открыть форум" << "-" << "menu";
+    QTest::newRow("support") << "actionReport_Bug" << "Mail to Support" << "Написать в поддержку" << "-" << "menu";
+    QTest::newRow("close tabs") << "actionClose_additional_windows" << "Close Additional Tabs"
+                                << "Закрыть дополнительные вкладки" << "-" << "menu";
+    QTest::newRow("web site") << "actionOpen_Web_Site" << "Open Web Site" << "Открыть сайт" << "-" << "menu";
+    QTest::newRow("battle") << "actionView_Battle" << "View Battle" << "Просмотр боя" << "-" << "menu";
+    QTest::newRow("full screen") << "actionToggle_Full_Screen" << "Toggle Full Screen" << "Полноэкранный режим" << "F11" << "menu";
+    QTest::newRow("default size") << "actionDefault_Size" << "Default Size" << "Исходный размер" << "-" << "menu";
+    QTest::newRow("update") << "actionUpdate_Game" << "Update Game" << "Обновить игру" << "-" << "menu";
+    QTest::newRow("quit") << "actionQuit" << "Quit" << "Выход" << "Ctrl+Q" << "menu";
+    QTest::newRow("English") << "actionEnglish" << "English" << "English" << "-" << "menuLanguage";
+    QTest::newRow("Russian") << "actionRussian" << "Russian" << "Русский" << "-" << "menuLanguage";
+    QTest::newRow("about") << "actionAbout" << "About TarvenHOLM" << "О программе TarvenHOLM" << "-" << "menuHelp";
+}
+
+// Each menu entry's text in both languages, its keys and its menu; the
+// language entries are checkable and show the language in use.
+void TestMainWindow::actions()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, english);
+    QFETCH(QString, russian);
+    QFETCH(QString, keys);
+    QFETCH(QString, menu);
+    const QScopeGuard back([this] {
+        AppConfig::instance()->lang = "en";
+        window->applyLanguage();
+    });
+    QAction *entry = action(name.toLatin1().constData());
+    QVERIFY(entry);
+    QVERIFY(window->findChild<QMenu *>(menu)->actions().contains(entry));
+    QCOMPARE(entry->text().remove('&'), english);
+    if (keys == "-") {
+        QVERIFY2(entry->shortcuts().isEmpty(), qPrintable(QKeySequence::listToString(entry->shortcuts())));
+    } else {
+        for (const QKeySequence &key : QKeySequence::listFromString(keys))
+            QVERIFY2(entry->shortcuts().contains(key), qPrintable(QKeySequence::listToString(entry->shortcuts())));
+    }
+    const bool language = menu == "menuLanguage";
+    QCOMPARE(entry->isCheckable(), language);
+    if (language)
+        QCOMPARE(entry->isChecked(), name == "actionEnglish");
+    AppConfig::instance()->lang = "ru";
+    window->applyLanguage();
+    QCOMPARE(entry->text().remove('&'), russian);
+    if (language)
+        QCOMPARE(entry->isChecked(), name == "actionRussian");
+}
+
 void TestMainWindow::applyLanguage_data()
 {
     QTest::addColumn<QString>("lang");
@@ -205,32 +266,55 @@ static void addPlainTabs(MainWindow *window, int count)
         window->appendTab(new QLabel(QString::number(i)), QString("tab %1").arg(i));
 }
 
+namespace {
+// A tab's widget that does not let itself be closed (a page asking to stay, say).
+class StayingLabel : public QLabel
+{
+protected:
+    void closeEvent(QCloseEvent *event) override { event->ignore(); }
+};
+} // namespace
+
 void TestMainWindow::tabCloseRequested_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<int>("remaining");
-    QTest::newRow("game tab") << 0 << 3;
-    QTest::newRow("negative") << -1 << 3;
-    QTest::newRow("past the end") << 3 << 3;
-    QTest::newRow("a real tab") << 2 << 2;
+    QTest::addColumn<bool>("staying"); // the tab's widget refuses to close
+    QTest::newRow("game tab") << 0 << 3 << false;
+    QTest::newRow("negative") << -1 << 3 << false;
+    QTest::newRow("past the end") << 3 << 3 << false;
+    QTest::newRow("a real tab") << 2 << 2 << false;
+    QTest::newRow("a widget that will not close: its tab goes all the same") << 1 << 2 << true;
 }
 
 void TestMainWindow::tabCloseRequested()
 {
     QFETCH(int, index);
     QFETCH(int, remaining);
+    QFETCH(bool, staying);
     window->openGameTab();
-    addPlainTabs(window, 2);
+    if (staying) {
+        window->appendTab(new StayingLabel, "staying");
+        addPlainTabs(window, 1);
+    } else {
+        addPlainTabs(window, 2);
+    }
     QPointer<QWidget> closed = window->tabWidget()->widget(index);
     if (closed)
         closed->setAttribute(Qt::WA_DeleteOnClose);
     MessageLog log;
     window->tabCloseRequested(index);
     QCOMPARE(log.count(QString("tabCloseRequested:  %1").arg(index)), 1);
+    QCOMPARE(log.count("tabCloseRequested: could not close widget"), staying ? 1 : 0);
     QCOMPARE(window->tabWidget()->count(), remaining);
     QCOMPARE(window->tabWidget()->widget(0), window->gameTab());
-    if (remaining < 3)
+    if (staying) {
+        QVERIFY(closed);
+        QCOMPARE(window->tabWidget()->indexOf(closed), -1);
+        delete closed;
+    } else if (remaining < 3) {
         QTRY_VERIFY(closed.isNull());
+    }
 }
 
 void TestMainWindow::closeAdditionalTabs_data()
@@ -253,24 +337,32 @@ void TestMainWindow::closeAdditionalTabs()
         QCOMPARE(window->tabWidget()->tabText(0), QString("tab 0"));
 }
 
-void TestMainWindow::email_data()
+void TestMainWindow::desktopCommands_data()
 {
-    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("command"); // "mail": Mail to Support, "web": Open Web Site
+    QTest::addColumn<QString>("setting");
     QTest::addColumn<QString>("opened");
-    QTest::newRow("bare") << "support@example.org" << "mailto:support@example.org";
-    QTest::newRow("prefixed") << "mailto:support@example.org" << "mailto:support@example.org";
-    QTest::newRow("upper-case scheme") << "MAILTO:a@example.org" << "mailto:MAILTO:a@example.org";
+    QTest::newRow("bare") << "mail" << "support@example.org" << "mailto:support@example.org";
+    QTest::newRow("prefixed") << "mail" << "mailto:support@example.org" << "mailto:support@example.org";
+    QTest::newRow("upper-case scheme") << "mail" << "MAILTO:a@example.org" << "mailto:MAILTO:a@example.org";
+    QTest::newRow("web site") << "web" << "http://www.example.org/news?x=1" << "http://www.example.org/news?x=1";
 }
 
-void TestMainWindow::email()
+void TestMainWindow::desktopCommands()
 {
-    QFETCH(QString, address);
+    QFETCH(QString, command);
+    QFETCH(QString, setting);
     QFETCH(QString, opened);
     DesktopCatcher desktop;
-    AppConfig::instance()->email = address;
-    window->doEmail();
+    const QString before = command == "mail" ? AppConfig::instance()->email : AppConfig::instance()->web;
+    (command == "mail" ? AppConfig::instance()->email : AppConfig::instance()->web) = setting;
+    const auto restore = qScopeGuard([&] {
+        (command == "mail" ? AppConfig::instance()->email : AppConfig::instance()->web) = before;
+    });
+    command == "mail" ? window->doEmail() : window->doOpenWebSite();
     QCOMPARE(desktop.urls.size(), 1);
     QCOMPARE(desktop.urls.first().toString(), opened);
+    QCOMPARE(window->tabWidget()->count(), 0); // nothing opens inside the client
 }
 
 void TestMainWindow::handOffFails_data()
@@ -566,6 +658,34 @@ void TestMainWindow::heightForWidth_data()
     QTest::newRow("square") << 500 << 500 << 321 << 321;
 }
 
+void TestMainWindow::tabAreaFillsTheWindow_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("wide and low") << QSize(700, 400);
+    QTest::newRow("tall") << QSize(1200, 1000);
+}
+
+// The tabs fill the window below its menu bar at any size; the proportion of
+// the settings is the movies' own to keep (README, "The tab area").
+void TestMainWindow::tabAreaFillsTheWindow()
+{
+    QFETCH(QSize, size);
+    MyWebView *game = window->openGameTab();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    MessageLog log;
+    window->resize(size);
+    QTRY_COMPARE(window->size(), size);
+    MyTabWidget *tabs = window->tabWidget();
+    const int below = window->menuBar()->geometry().bottom() + 1;
+    QTRY_COMPARE(tabs->geometry(), QRect(0, below, size.width(), size.height() - below));
+    // The game's view fills its page of the tab widget.
+    QTRY_COMPARE(game->width(), tabs->currentWidget()->parentWidget()->width());
+    QTRY_COMPARE(game->height(), tabs->currentWidget()->parentWidget()->height());
+    QVERIFY(tabs->height() != tabs->heightForWidth(tabs->width()));
+    QCOMPARE(log.countStarting("height for "), 1); // the call just above, none by the layout
+}
+
 void TestMainWindow::heightForWidth()
 {
     QFETCH(int, cfgWidth);
@@ -611,6 +731,17 @@ void TestMainWindow::favorites()
 
     window->doIntBrowser(); // not reached through an action: ignored
     QCOMPARE(window->tabWidget()->count(), 2);
+
+    // Without favourites the menu is there, empty.
+    AppConfig *config = AppConfig::instance();
+    const QStringList titles = config->intbrowserTitles;
+    config->intbrowserTitles.clear();
+    {
+        MainWindow plain;
+        QVERIFY(plain.findChild<QMenu *>("menuLinks")->actions().isEmpty());
+        QVERIFY(plain.menuBar()->actions().contains(plain.findChild<QMenu *>("menuLinks")->menuAction()));
+    }
+    config->intbrowserTitles = titles;
 }
 
 void TestMainWindow::battleUrl_data()
@@ -672,6 +803,8 @@ void TestMainWindow::viewBattle_data()
     QTest::newRow("negative") << -7 << true << 2;
     QTest::newRow("zero") << 0 << true << 1;
     QTest::newRow("cancelled") << 555 << false << 1;
+    // Each request is a tab of its own, the same battle too.
+    QTest::newRow("the same battle twice") << 12345 << true << 3;
 }
 
 void TestMainWindow::viewBattle()
@@ -693,6 +826,19 @@ void TestMainWindow::viewBattle()
     });
     MessageLog log;
     window->doViewBattle();
+    if (tabs == 3) {
+        QTimer::singleShot(0, [&] {
+            if (auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
+                dialog->findChild<QSpinBox *>()->setValue(entered);
+                dialog->accept();
+            }
+        });
+        window->doViewBattle();
+        const QString url = ::battleUrl(AppConfig::instance()->battleMoviePath(), entered);
+        QTRY_COMPARE(window->tabWidget()->tabText(1), QString("Battle : %1").arg(entered));
+        QTRY_COMPARE(window->tabWidget()->tabText(2), QString("Battle : %1").arg(entered));
+        QVERIFY(window->tabWidget()->widget(1) != window->tabWidget()->widget(2));
+    }
     QCOMPARE(title, QString("View Battle"));
     QCOMPARE(label, QString("Enter the Battle No.:"));
     QCOMPARE(window->tabWidget()->count(), tabs);
