@@ -41,6 +41,10 @@ WorkFolder::State WorkFolder::prepare()
         return State::Foreign;
     if ((info.st_mode & 077) != 0 && ::chmod(folder.constData(), 0700) != 0)
         return State::Foreign;
+    // One left by an earlier update in a game folder that has become
+    // read-only (a read-only mount, an immutable folder) holds no lock.
+    if (::access(folder.constData(), W_OK | X_OK) != 0)
+        return State::NotMade;
     return State::Ready;
 #else
     const QFileInfo info(path());
@@ -48,7 +52,7 @@ WorkFolder::State WorkFolder::prepare()
         return State::Foreign;
     if (!info.exists() && !QDir().mkpath(path()))
         return State::NotMade;
-    return State::Ready;
+    return QFileInfo(path()).isWritable() ? State::Ready : State::NotMade;
 #endif
 }
 

@@ -12,13 +12,14 @@
 namespace WorkFolder {
 enum class State {
     Ready,
-    NotMade,  // could not be made
+    NotMade,  // could not be made, or this user cannot write in it (a read-only game folder)
     Foreign,  // a link, not a folder, or another user's
 };
 QString path(); // absolute
 QString downloadFile();
 QString lockFile();
-// Makes the folder, or checks (and makes owner-only) the one already there.
+// Makes the folder, or checks (and makes owner-only) the one already there;
+// ready only where this user can write in it.
 State prepare();
 #ifdef Q_OS_UNIX
 // Whether what lstat() found there, with its mode and owner, may be used by

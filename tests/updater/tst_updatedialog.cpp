@@ -807,9 +807,13 @@ void TestUpdateDialog::gameFolderCannotHoldWorkFolder_data()
     QTest::addColumn<qint64>("serverStamp");
     QTest::addColumn<QByteArray>("localA");
     QTest::addColumn<QString>("outcome"); // the last log line
-    QTest::newRow("content current") << qint64(1) << QByteArray("a") << "Update finished.";
-    QTest::newRow("newer stamp, files current") << qint64(2) << QByteArray("a") << "Update finished.";
-    QTest::newRow("newer stamp, a file to install") << qint64(2) << QByteArray("old") << "Could not make path [@WORK@]";
+    QTest::addColumn<bool>("updatedBefore"); // the working folder an earlier update left is there, read-only too
+    QTest::newRow("content current") << qint64(1) << QByteArray("a") << "Update finished." << false;
+    QTest::newRow("newer stamp, files current") << qint64(2) << QByteArray("a") << "Update finished." << false;
+    QTest::newRow("newer stamp, a file to install") << qint64(2) << QByteArray("old") << "Could not make path [@WORK@]" << false;
+    QTest::newRow("updated before, content current") << qint64(1) << QByteArray("a") << "Update finished." << true;
+    QTest::newRow("updated before, newer stamp, files current") << qint64(2) << QByteArray("a") << "Update finished." << true;
+    QTest::newRow("updated before, a file to install") << qint64(2) << QByteArray("old") << "Could not make path [@WORK@]" << true;
 }
 
 // A game folder that cannot hold the working folder (read-only, immutable)
@@ -820,10 +824,17 @@ void TestUpdateDialog::gameFolderCannotHoldWorkFolder()
     QFETCH(qint64, serverStamp);
     QFETCH(QByteArray, localA);
     QFETCH(QString, outcome);
+    QFETCH(bool, updatedBefore);
     prepare("readonlygame", {{"a.swf", "a"}}, serverStamp, {{"a.swf", localA}}, 1);
-    if (!makeReadOnly("."))
+    if (updatedBefore)
+        QVERIFY(WorkFolder::prepare() == WorkFolder::State::Ready);
+    if ((updatedBefore && !makeReadOnly(".update")) || !makeReadOnly("."))
         QSKIP("this machine cannot make a folder read-only for the user running the tests");
-    const auto writable = qScopeGuard([] { makeWritable("."); });
+    const auto writable = qScopeGuard([updatedBefore] {
+        makeWritable(".");
+        if (updatedBefore)
+            makeWritable(".update");
+    });
     QStringList lines;
     bool ended = false;
     ContentUpdate update;
@@ -840,7 +851,7 @@ void TestUpdateDialog::gameFolderCannotHoldWorkFolder()
     QCOMPARE(lines.last(), outcome.replace("@WORK@", WorkFolder::path()));
     QCOMPARE(lines.contains("Timestamp match."), serverStamp == 1);
     QCOMPARE(TestEnv::readFile("content/a.swf"), localA);
-    QVERIFY(!QFileInfo::exists(WorkFolder::path()));
+    QCOMPARE(QFileInfo::exists(WorkFolder::path()), updatedBefore);
     QVERIFY(!QFileInfo::exists(privateFolder)); // nothing left behind
 }
 
