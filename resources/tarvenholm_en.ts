@@ -235,8 +235,8 @@
         <translation>The answer from %1 is larger than %2 bytes</translation>
     </message>
     <message>
-        <source>The update is not signed by the game&apos;s publisher: %1</source>
-        <translation>The update is not signed by the game&apos;s publisher: %1</translation>
+        <source>The server offers no signed update: %1</source>
+        <translation>The server offers no signed update: %1</translation>
     </message>
 </context>
 <context>

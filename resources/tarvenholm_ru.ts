@@ -235,8 +235,8 @@
         <translation>Ответ %1 больше %2 байт</translation>
     </message>
     <message>
-        <source>The update is not signed by the game&apos;s publisher: %1</source>
-        <translation>Обновление не подписано издателем игры: %1</translation>
+        <source>The server offers no signed update: %1</source>
+        <translation>Сервер не предлагает подписанного обновления: %1</translation>
     </message>
 </context>
 <context>

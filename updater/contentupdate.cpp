@@ -48,9 +48,14 @@ ContentUpdate::ContentUpdate(QObject *parent)
     updateLock.setStaleLockTime(0);
     connect(&downloader, &Downloader::saveFailed, this,
             [this](const QString &error) { fail(text("Could not save file: %1").arg(error)); });
+    // A signed list or signature the server does not have is named so; one
+    // that did not come (the network, the server failing) is a download
+    // like any other. Only a signature that does not verify is one of
+    // another's.
     connect(&downloader, &Downloader::downloadFailed, this, [this](const QString &error) {
-        if (phase == Phase::Manifest || phase == Phase::Signature)
-            fail(text("The update is not signed by the game's publisher: %1").arg(error));
+        const bool missing = downloader.status() == 404 || downloader.status() == 410;
+        if ((phase == Phase::Manifest || phase == Phase::Signature) && missing)
+            fail(text("The server offers no signed update: %1").arg(error));
         else
             fail(text("Could not download file: %1").arg(error));
     });

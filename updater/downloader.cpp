@@ -63,6 +63,7 @@ void Downloader::download(const QUrl &url, const QString &fileName, Limit limit)
     retriesLeft = retries;
     stalled = false;
     oversized = false;
+    answerStatus = 0;
     sendRequest();
     if (!startOver() && reply) // nothing of the earlier file stays
         reply->abort();
@@ -310,11 +311,21 @@ void Downloader::replyFinished(QNetworkReply *finished)
     // An answer that ends before its announced length is broken, whether or
     // not the network layer says so (it may resend a request by itself and
     // then report no error).
-    const bool succeeded = finished->error() == QNetworkReply::NoError && refusal(finished).isEmpty();
+    answerStatus = finished->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // An error page is no file: it fails by its status, whatever its size
+    // (the limit only stopped reading it).
+    const QString refused = refusal(finished);
+    const bool errorPage = !refused.isEmpty();
+    if (errorPage)
+        oversized = false;
+    const bool succeeded = finished->error() == QNetworkReply::NoError && !errorPage;
     const qint64 expected = succeeded ? expectedSize(finished) : -1;
     cutShort = expected >= 0 && written != expected;
     // An answer larger than the limit is broken only where a known size was passed.
-    const bool broken = oversized ? limit.broken : stalled || cutShort || isBreak(finished->error());
+    const bool broken = oversized ? limit.broken
+        : errorPage && finished->error() == QNetworkReply::OperationCanceledError
+        ? false
+        : stalled || cutShort || isBreak(finished->error());
     if (writeError.isEmpty() && broken && retriesLeft > 0) {
         --retriesLeft;
         if (offset == 0)
@@ -349,10 +360,13 @@ void Downloader::replyFinished(QNetworkReply *finished)
         const QString error = tr("The answer ended after %1 of %2 bytes").arg(written).arg(expected);
         qDebug() << "download failed: " << error;
         emit downloadFailed(error);
+    } else if (errorPage && finished->error() == QNetworkReply::OperationCanceledError) {
+        qDebug() << "download failed: " << refused;
+        emit downloadFailed(refused);
     } else if (finished->error() != QNetworkReply::NoError) {
         qDebug() << "download failed: " << finished->errorString();
         emit downloadFailed(finished->errorString());
-    } else if (const QString refused = refusal(finished); !refused.isEmpty()) {
+    } else if (errorPage) {
         qDebug() << "download failed: " << refused;
         emit downloadFailed(refused);
     } else {

@@ -30,7 +30,8 @@ public:
     // transfer stops at once and nothing more is written: as a broken
     // transfer, tried again, when `broken` (a signed file of known size
     // answered with more), else for good (a list larger than any real one).
-    // Either way the last outcome is tooLarge().
+    // Either way the last outcome is tooLarge(), but for an answer that is no
+    // file (an error page): it fails by its status, however large it was.
     struct Limit {
         qint64 bytes = -1; // -1: none
         bool broken = false;
@@ -49,6 +50,8 @@ public:
     // A transfer that receives nothing for this long counts as broken.
     static constexpr int defaultStallTimeoutMs = 30000;
     void setStallTimeout(int ms) { stallTimeoutMs = ms; }
+    // The HTTP status of the last download's answer; 0 where none came.
+    int status() const { return answerStatus; }
 
 signals:
     void downloadDone();
@@ -97,6 +100,7 @@ private:
     bool aborted = false;
     Limit limit;
     bool oversized = false; // the last answer was larger than the limit
+    int answerStatus = 0;
 };
 
 #endif // DOWNLOADER_H

@@ -54,6 +54,7 @@ private slots:
     void readOnlyLocalFile();
     void unusableAnswers_data();
     void unusableAnswers();
+    void largeErrorPage();
     void gzipAnswers();
     void closedWithinFirstSecond();
     void namesOutsideTheContentFolder();
@@ -123,6 +124,13 @@ static const char serverConfig[] = R"(
     location = /redirect/moved.swf { return 302 /redirect/other.swf; }
     location = /redirect-stamp/update/stamp.txt { return 301 /elsewhere/stamp.txt; }
     location = /redirect-list/update/files.txt { return 307 /elsewhere/files.txt; }
+    # Hosting error pages of some kilobytes, more than a stamp or a signature may be.
+    location = /errorpage.html { internal; }
+    location = /errorpage/update/stamp.txt { error_page 503 /errorpage.html; return 503; }
+    location = /signed/update/manifest.sig {
+        if (-f $document_root/signed/sig-503) { return 503; }
+        if (-f $document_root/signed/sig-404-page) { error_page 404 /errorpage.html; return 404; }
+    }
 )";
 
 // The process's peak resident memory (VmHWM).
@@ -147,6 +155,8 @@ static bool finished(const QString &log)
 void TestUpdateDialog::initTestCase()
 {
     QDir().mkpath(TestEnv::root() + "/server");
+    TestEnv::writeFile(TestEnv::root() + "/server/errorpage.html",
+                       "<html><body>" + QByteArray(6000, 'x') + "</body></html>");
     server = new NginxServer(TestEnv::root() + "/server", QString::fromLatin1(serverConfig));
     QVERIFY(server->start());
     QVERIFY(QFile::exists(TestEnv::binaryDir() + "/tools/tarvenholm-manifest"));
@@ -507,6 +517,17 @@ void TestUpdateDialog::unusableAnswers()
     if (peakReset)
         QVERIFY2(peakMemoryMiB() - before < 32, qPrintable(QString::number(peakMemoryMiB() - before)));
     QVERIFY(faulty.hugeBytesSent() < (qint64(64) << 20));
+}
+
+// An error page is reported by its status, however large: the bound only
+// stops reading it.
+void TestUpdateDialog::largeErrorPage()
+{
+    prepare("errorpage", {}, 2, {}, 1);
+    const Run run = update();
+    QCOMPARE(run.label, QString("Could not download file: The server answered 503 Service Temporarily Unavailable"));
+    QVERIFY(run.log.endsWith(run.label));
+    QCOMPARE(storedStamp(), 1);
 }
 
 void TestUpdateDialog::gzipAnswers()
@@ -1214,9 +1235,15 @@ void TestUpdateDialog::signedUpdates_data()
     QTest::newRow("manifest changed") << "manifest" << notSigned;
     QTest::newRow("signed by another key") << "other key" << notSigned;
     QTest::newRow("older signed manifest replayed") << "replay" << "The signed update is not the one announced (stamp 2 instead of 3)";
-    const QString missing = notSigned + ": Error transferring @ROOT@signed/update/%1 - server replied: Not Found";
+    // What the server lacks, or fails to send, is named so: not taken for a signature of another's.
+    const QString missing = "The server offers no signed update: Error transferring @ROOT@signed/update/%1 - server replied: Not Found";
     QTest::newRow("signature missing") << "no signature" << missing.arg("manifest.sig");
     QTest::newRow("unsigned content, key configured") << "unsigned" << missing.arg("manifest");
+    QTest::newRow("signature missing, a large error page") << "sig-404-page"
+                                                            << "The server offers no signed update: The server answered 404 Not Found";
+    QTest::newRow("signature's server failing") << "sig-503"
+                                                << "Could not download file: Error transferring @ROOT@signed/update/manifest.sig"
+                                                   " - server replied: Service Temporarily Unavailable";
 }
 
 // With the operator's key configured, only what the operator signed is
@@ -1269,6 +1296,8 @@ void TestUpdateDialog::signedUpdates()
         QFile::rename(dir + "/old-manifest.sig", dir + "/update/manifest.sig");
     } else if (fault == "no signature")
         QFile::remove(dir + "/update/manifest.sig");
+    else if (fault.startsWith("sig-"))
+        TestEnv::writeFile(dir + "/" + fault, "");
     AppConfig::instance()->updatekey = fault == "no key" ? QString() : publicKey;
     AppConfig::instance()->ignorecrc = true; // the signed hashes are checked whatever this says
     FaultServer faulty;
