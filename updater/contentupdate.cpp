@@ -31,11 +31,32 @@ QString hex8(quint32 crc)
 }
 
 // What a server sent, as the player is shown it: a readable length at most.
+// Server text on the one line of the dialog's label, as it was sent: line
+// ends, tabs and other control characters are written as escapes ("\r\n"),
+// and a long text is cut.
 QString shown(const QString &serverText)
 {
-    if (serverText.size() <= ContentUpdate::maxShownText)
-        return serverText;
-    return serverText.left(ContentUpdate::maxShownText) + QChar(0x2026);
+    QString text;
+    for (const QChar c : serverText) {
+        if (text.size() > ContentUpdate::maxShownText)
+            break;
+        switch (c.category()) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            text += c == QLatin1Char('\r')   ? QStringLiteral("\\r")
+                : c == QLatin1Char('\n') ? QStringLiteral("\\n")
+                : c == QLatin1Char('\t') ? QStringLiteral("\\t")
+                                         : QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            break;
+        default:
+            text += c;
+        }
+    }
+    if (text.size() <= ContentUpdate::maxShownText)
+        return text;
+    return text.left(ContentUpdate::maxShownText) + QChar(0x2026);
 }
 } // namespace
 

@@ -421,7 +421,8 @@ void TestUpdateDialog::corruptDownload()
         QCOMPARE(installed, QByteArray("the real movie"));
         QCOMPARE(storedStamp(), 5);
     } else {
-        const QString line = QString::fromLatin1(TestEnv::readFile(listPath).split('\n').first()) + "\n";
+        // The list's line as sent, its line end shown as an escape on the label's one line.
+        const QString line = QString::fromLatin1(TestEnv::readFile(listPath).split('\n').first()) + "\\n";
         QCOMPARE(run.label, QString("Error in downloaded file (crc): %1").arg(line));
         QCOMPARE(installed, QByteArray("old"));
         QCOMPARE(storedStamp(), 1);
@@ -474,7 +475,10 @@ void TestUpdateDialog::unusableAnswers_data()
     QTest::addColumn<int>("hugeFault");
     QTest::addColumn<QString>("label");
     const int announced = int(FaultServer::Huge), sent = int(FaultServer::HugeUnannounced);
-    QTest::newRow("a word") << QByteArray("soon\r\n42\n") << QByteArray() << 0 << "Invalid server response [soon\r\n]";
+    // Server text stays on the label's one line: its line ends are shown as escapes.
+    QTest::newRow("a word") << QByteArray("soon\r\n42\n") << QByteArray() << 0 << "Invalid server response [soon\\r\\n]";
+    QTest::newRow("a tab and a next-line mark") << QByteArray("soon\t\x85x\n") << QByteArray() << 0
+                                               << "Invalid server response [soon\\t\\u0085x\\n]";
     // Server text is shown cut to a readable length.
     QTest::newRow("a long line of letters") << QByteArray(3000, 'x') + '\n' << QByteArray() << 0
                                             << "Invalid server response [" + QString(120, 'x') + QChar(0x2026) + "]";
