@@ -72,6 +72,8 @@ private slots:
     void unwritableContent();
     void unwritableSettings();
     void manifestToolWithRelativeRoot();
+    void manifestToolStamps_data();
+    void manifestToolStamps();
     void secondUpdateWaits();
     void abandonedLockFile();
     void redirectsFail_data();
@@ -1203,7 +1205,9 @@ void TestUpdateDialog::workFolderOwner()
 QString TestUpdateDialog::publish(const QString &name, qint64 stamp, const QString &keyFile)
 {
     QProcess tool;
-    QStringList args;
+    // The cases publish releases out of order on purpose (a replay, a
+    // rollback, the same release signed): the tool is told so.
+    QStringList args{"--allow-older"};
     if (!keyFile.isEmpty())
         args << "--key" << keyFile;
     tool.start(TestEnv::binaryDir() + "/tools/tarvenholm-manifest", args << caseDir(name) << QString::number(stamp));
@@ -1469,6 +1473,59 @@ void TestUpdateDialog::manifestToolWithRelativeRoot()
     const QByteArray keyBytes = TestEnv::readFile(dir + "/op.key");
     QCOMPARE(newKey(dir + "/op.key"), QString());
     QCOMPARE(TestEnv::readFile(dir + "/op.key"), keyBytes);
+}
+
+void TestUpdateDialog::manifestToolStamps_data()
+{
+    QTest::addColumn<QString>("last");   // the folder's stamp.txt before, or empty: none
+    QTest::addColumn<QStringList>("args"); // after the folder; "@NOW@": the time now, "@LAST@": the last
+    QTest::addColumn<QString>("stamp");  // stamp.txt afterwards ("@NOW@", "@LAST+1@"), or "refused"
+    QTest::newRow("a higher stamp") << "100" << QStringList({"200"}) << "200";
+    QTest::newRow("the same stamp again") << "100" << QStringList({"100"}) << "refused";
+    QTest::newRow("a stamp going down") << "1796826950" << QStringList({"1000"}) << "refused";
+    QTest::newRow("going down, told so") << "100" << QStringList({"--allow-older", "50"}) << "50";
+    QTest::newRow("its own stamp: the time") << "100" << QStringList() << "@NOW@";
+    QTest::newRow("its own stamp after a later one") << "9999999999" << QStringList() << "@LAST+1@";
+    QTest::newRow("its own stamp after one of this second") << "@NOW@" << QStringList() << "@LAST+1@";
+    QTest::newRow("no stamp yet") << "" << QStringList({"1"}) << "1";
+    QTest::newRow("no stamp yet, a negative one") << "" << QStringList({"-1"}) << "-1";
+    QTest::newRow("an unreadable stamp.txt") << "soon" << QStringList({"5"}) << "5";
+}
+
+// The operator's tool never publishes a stamp clients would not update to,
+// unless told to.
+void TestUpdateDialog::manifestToolStamps()
+{
+    QFETCH(QString, last);
+    QFETCH(QStringList, args);
+    QFETCH(QString, stamp);
+    const QString dir = TestEnv::freshDir("stamps") + "/site";
+    TestEnv::writeFile(dir + "/a.swf", "a");
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    last.replace("@NOW@", QString::number(now + 1)); // "this second", should the clock move on meanwhile
+    if (!last.isEmpty())
+        TestEnv::writeFile(dir + "/update/stamp.txt", last.toLatin1() + "\n");
+    QProcess tool;
+    // Options, then the folder, then the stamp.
+    const bool told = args.value(0) == "--allow-older";
+    const QStringList line = (told ? QStringList({"--allow-older"}) : QStringList()) + QStringList({dir}) + args.mid(told ? 1 : 0);
+    tool.start(TestEnv::binaryDir() + "/tools/tarvenholm-manifest", line);
+    QVERIFY(tool.waitForFinished(10000));
+    const QByteArray written = TestEnv::readFile(dir + "/update/stamp.txt").trimmed();
+    if (stamp == "refused") {
+        QCOMPARE(tool.exitCode(), 2);
+        QCOMPARE(QString::fromUtf8(tool.readAllStandardError()),
+                 QString("stamp %1 is not above %2, the last published in %3/update/stamp.txt: clients would not update "
+                         "(--allow-older publishes it all the same)\n").arg(args.last(), last, dir));
+        QCOMPARE(QString::fromLatin1(written), last);
+        QVERIFY(!QFileInfo::exists(dir + "/update/files.txt"));
+        return;
+    }
+    QCOMPARE(tool.exitCode(), 0);
+    if (stamp == "@NOW@")
+        QVERIFY2(written.toLongLong() >= now && written.toLongLong() <= now + 60, written.constData());
+    else
+        QCOMPARE(QString::fromLatin1(written), stamp == "@LAST+1@" ? QString::number(last.toLongLong() + 1) : stamp);
 }
 
 TARVEN_TEST_MAIN(TestUpdateDialog)

@@ -3,12 +3,14 @@
 // update folder itself left out) and <root>/update/stamp.txt; with a key, also
 // the signed manifest <root>/update/manifest and its signature manifest.sig.
 //
-//   tarvenholm-manifest <root> [stamp]
-//   tarvenholm-manifest --key <private key file> <root> [stamp]
+//   tarvenholm-manifest [--key <private key file>] [--allow-older] <root> [stamp]
 //   tarvenholm-manifest --new-key <private key file>
 //
-// The stamp defaults to the current time in seconds; clients update when the
-// published stamp is larger than the one they installed last. --new-key
+// Clients update when the published stamp is larger than the one they
+// installed last, so a stamp not above the one the folder has published is
+// refused (with --allow-older it is published all the same: a release taken
+// back). The stamp defaults to the current time in seconds, or to one above
+// the last where that is not earlier (two publishes in one second). --new-key
 // writes a new private key (owner-only; keep it off the server) and prints the
 // public key, one line of base64, for the clients' "updatekey" setting.
 
@@ -21,12 +23,14 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 static bool writeFile(const QString &path, const QByteArray &data)
 {
@@ -49,12 +53,21 @@ int main(int argc, char *argv[])
         return 0;
     }
     QString keyFile;
-    if (args.size() >= 3 && args.at(1) == QLatin1String("--key")) {
-        keyFile = args.at(2);
-        args.remove(1, 2);
+    bool allowOlder = false;
+    for (bool more = true; more;) {
+        more = false;
+        if (args.size() >= 3 && args.at(1) == QLatin1String("--key")) {
+            keyFile = args.at(2);
+            args.remove(1, 2);
+            more = true;
+        } else if (args.size() >= 2 && args.at(1) == QLatin1String("--allow-older")) {
+            allowOlder = true;
+            args.remove(1);
+            more = true;
+        }
     }
     if (args.size() < 2 || args.size() > 3 || args.at(1).startsWith(QLatin1String("--"))) {
-        std::fprintf(stderr, "usage: tarvenholm-manifest [--key <private key file>] <content root> [stamp]\n"
+        std::fprintf(stderr, "usage: tarvenholm-manifest [--key <private key file>] [--allow-older] <content root> [stamp]\n"
                              "       tarvenholm-manifest --new-key <private key file>\n");
         return 2;
     }
@@ -63,10 +76,32 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "no such folder: %s\n", qPrintable(args.at(1)));
         return 2;
     }
+    // What this folder published last, if anything readable.
+    const QString stampFile = root.filePath(QStringLiteral("update/stamp.txt"));
+    qint64 last = 0;
+    bool hasLast = false;
+    if (QFile published(stampFile); published.open(QIODevice::ReadOnly))
+        hasLast = parseStampLine(QString::fromLatin1(published.readLine(64)), last);
     qint64 stamp = QDateTime::currentSecsSinceEpoch();
-    if (args.size() == 3 && !parseStampLine(args.at(2), stamp)) {
-        std::fprintf(stderr, "not a stamp: %s\n", qPrintable(args.at(2)));
-        return 2;
+    if (args.size() == 3) {
+        if (!parseStampLine(args.at(2), stamp)) {
+            std::fprintf(stderr, "not a stamp: %s\n", qPrintable(args.at(2)));
+            return 2;
+        }
+        if (hasLast && stamp <= last && !allowOlder) {
+            std::fprintf(stderr,
+                         "stamp %lld is not above %lld, the last published in %s: clients would not update "
+                         "(--allow-older publishes it all the same)\n",
+                         static_cast<long long>(stamp), static_cast<long long>(last), qPrintable(stampFile));
+            return 2;
+        }
+    } else if (hasLast && last >= stamp) {
+        if (last == std::numeric_limits<qint64>::max()) {
+            std::fprintf(stderr, "no stamp is above %lld, the last published in %s\n", static_cast<long long>(last),
+                         qPrintable(stampFile));
+            return 2;
+        }
+        stamp = last + 1;
     }
 
     QStringList names;
