@@ -399,7 +399,9 @@ void ContentUpdate::onFileListArrived()
         PendingFile entry;
         entry.line = line;
         if (!parseFileInfo(line, entry.name, entry.crc)) {
-            qDebug() << "Invalid files.txt format: " << line;
+            // A wrong number of fields it has named itself; a bad checksum is named here.
+            if (line.count(QLatin1Char(',')) == 1)
+                qDebug() << "Invalid files.txt format: " << line;
             continue;
         }
         if (!isSafeContentName(entry.name)) {

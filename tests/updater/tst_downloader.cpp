@@ -112,6 +112,7 @@ void TestDownloader::outcomes()
         QCOMPARE(outcome.error, "Error transferring " + url.toString() + " - server replied: Not Found");
         QVERIFY(!written.contains("earlier content"));
         QVERIFY(log.contains(debugLine("download failed: ", outcome.error)));
+        QCOMPARE(log.count(debugLine("downloadError: ", int(QNetworkReply::ContentNotFoundError))), 1);
     }
     if (path == "moved") {
         QCOMPARE(outcome.error, "The server answered 302 Moved Temporarily, sending to " + server->rootUrl() + "empty.bin");
@@ -122,6 +123,8 @@ void TestDownloader::outcomes()
     if (path == "gz/text.txt")
         QVERIFY(server->accessLog().contains("gzip"));
     QVERIFY(log.contains(debugLine("replyFinished", url, " total bytes=", written.size())));
+    if (ok)
+        QCOMPARE(log.countStarting("downloadError: "), 0);
 }
 
 void TestDownloader::oneOutcomePerDownload()

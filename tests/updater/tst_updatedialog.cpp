@@ -570,11 +570,16 @@ void TestUpdateDialog::namesOutsideTheContentFolder()
     for (const char *name : {"../escaped.swf", "/tmp/absolute.swf", "..\\win.swf", "C:/drive.swf", "a/../../up.swf",
                              "./dot.swf", "ctl\x01.swf"})
         list.write(QByteArray(name) + ",12345678\n");
+    // Lines that are no entry are skipped alike, each named once.
+    for (const char *line : {"nocomma.swf\n", "a.swf,1,2\n", "b.swf,xyz\n"})
+        list.write(line);
     list.close();
     MessageLog lines;
     const Run run = update();
     QVERIFY2(run.log.contains("Update finished."), qPrintable(run.log));
     QCOMPARE(lines.countStarting("Unsafe file name in files.txt:  \""), 7);
+    QCOMPARE(lines.countStarting("Invalid files.txt format:  \""), 3);
+    QCOMPARE(lines.count("Invalid files.txt format:  \"b.swf,xyz\\n\""), 1);
     QCOMPARE(contentRequests(), QStringList({"good.swf"}));
     QCOMPARE(QDir(".").entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList({"content", "tarvenholm.ini"}));
     QCOMPARE(QDir("content").entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList({"good.swf"}));
