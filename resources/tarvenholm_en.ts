@@ -238,6 +238,14 @@
         <source>The server offers no signed update: %1</source>
         <translation>The server offers no signed update: %1</translation>
     </message>
+    <message>
+        <source>%1/s</source>
+        <translation>%1/s</translation>
+    </message>
+    <message>
+        <source>%1, %2 left</source>
+        <translation>%1, %2 left</translation>
+    </message>
 </context>
 <context>
     <name>Downloader</name>

@@ -238,6 +238,14 @@
         <source>The server offers no signed update: %1</source>
         <translation>Сервер не предлагает подписанного обновления: %1</translation>
     </message>
+    <message>
+        <source>%1/s</source>
+        <translation>%1/с</translation>
+    </message>
+    <message>
+        <source>%1, %2 left</source>
+        <translation>%1, осталось %2</translation>
+    </message>
 </context>
 <context>
     <name>Downloader</name>

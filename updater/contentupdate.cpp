@@ -107,6 +107,9 @@ ContentUpdate::ContentUpdate(QObject *parent)
         // The label follows the transfer that reported last.
         currentUrl = fileUrls.value(index);
         onDownloadProgress(received, total);
+        receivedBytes += received - receivedOf.value(index);
+        receivedOf.insert(index, received);
+        emit bytesChanged(receivedBytes, expectedBytes);
     });
 }
 
@@ -472,11 +475,17 @@ void ContentUpdate::onChecked()
     checking.clear();
     // The progress counts the files installed.
     setProgress(0, int(pending.size()) + 1);
+    // The signed list says how large the files are; files.txt does not.
+    expectedBytes = 0;
+    for (const PendingFile &file : std::as_const(pending))
+        expectedBytes = file.size < 0 || expectedBytes < 0 ? -1 : expectedBytes + file.size;
     // Only an update that installs files needs the working folder.
     if (!pending.isEmpty() && place != Place::WorkFolder) {
         fail(text("Could not make path [%1]").arg(WorkFolder::path()));
         return;
     }
+    if (!pending.isEmpty())
+        emit bytesChanged(0, expectedBytes); // the transfers' start, which the speed is counted from
     downloadNextFile();
 }
 

@@ -71,6 +71,9 @@ signals:
     void logLine(const QString &text);
     void labelChanged(const QString &text);
     void progressChanged(int value, int maximum);
+    // The bytes of the files to install received so far, all transfers
+    // together, and how many they are (-1 where the list does not say).
+    void bytesChanged(qint64 received, qint64 total);
     void finished(bool succeeded);
 
 private:
@@ -115,6 +118,9 @@ private:
     QUrl currentUrl;
     // What the server lists, and what of it is outdated.
     QList<struct PendingFile> pending;
+    QHash<int, qint64> receivedOf; // each pending file's bytes received
+    qint64 receivedBytes = 0;
+    qint64 expectedBytes = -1;
     enum class Phase { Stamp, List, Manifest, Signature, Files } phase = Phase::Stamp;
     QByteArray manifestText;
     qint64 serverStamp = 0;

@@ -20,6 +20,7 @@ UpdateDialog::UpdateDialog(QWidget *parent)
     retryButton->hide();
     connect(retryButton, &QPushButton::clicked, this, &UpdateDialog::doRetry);
     ui->progressBar->setValue(0);
+    clock.start();
     makeUpdate();
     m_update->introduce();
     // Nothing is fetched before the window has been seen; closing it within this
@@ -39,6 +40,7 @@ void UpdateDialog::makeUpdate()
     connect(m_update, &ContentUpdate::logLine, this, &UpdateDialog::onLogLine);
     connect(m_update, &ContentUpdate::labelChanged, ui->label, &QLabel::setText);
     connect(m_update, &ContentUpdate::progressChanged, this, &UpdateDialog::onProgressChanged);
+    connect(m_update, &ContentUpdate::bytesChanged, this, &UpdateDialog::onBytesChanged);
     connect(m_update, &ContentUpdate::finished, this, &UpdateDialog::onFinished);
     // Cancel, Escape or the window's close button: every transfer stops now.
     connect(this, &QDialog::rejected, m_update, &ContentUpdate::cancel);
@@ -60,8 +62,16 @@ void UpdateDialog::onProgressChanged(int value, int maximum)
     ui->progressBar->setValue(value);
 }
 
+void UpdateDialog::onBytesChanged(qint64 received, qint64 total)
+{
+    rate.note(received, clock.elapsed());
+    ui->rateLabel->setText(TransferRate::describe(rate.bytesPerSecond(), total < 0 ? -1 : qMax<qint64>(0, total - received)));
+}
+
 void UpdateDialog::onFinished(bool succeeded)
 {
+    rate.clear();
+    ui->rateLabel->clear();
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(succeeded);
     ui->buttonBox->button(QDialogButtonBox::Cancel)->setEnabled(!succeeded);
     if (succeeded) {

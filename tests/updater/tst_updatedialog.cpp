@@ -911,6 +911,11 @@ void TestUpdateDialog::progressLabels()
     auto *shown = dialog.findChild<QLabel *>("label");
     const QString expected = QString(label).replace("@URL@", stalling.rootUrl() + "big%2F1.swf");
     QTRY_COMPARE_WITH_TIMEOUT(shown->text(), expected, 10000);
+    // Beside the buttons, the speed; no time left: files.txt says nothing of sizes.
+    auto *rate = dialog.findChild<QLabel *>("rateLabel");
+    const QRegularExpression speed("^[0-9]+([.,][0-9])? (bytes|kB|MB)/s$");
+    QTRY_VERIFY2_WITH_TIMEOUT(speed.match(rate->text()).hasMatch(), qPrintable(rate->text()), 10000);
+    QCOMPARE(rate->textFormat(), Qt::PlainText);
 }
 
 void TestUpdateDialog::downloadedDataGone_data()
