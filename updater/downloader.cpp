@@ -316,16 +316,14 @@ void Downloader::replyFinished(QNetworkReply *finished)
     // (the limit only stopped reading it).
     const QString refused = refusal(finished);
     const bool errorPage = !refused.isEmpty();
+    const bool errorPageCut = errorPage && finished->error() == QNetworkReply::OperationCanceledError;
     if (errorPage)
         oversized = false;
     const bool succeeded = finished->error() == QNetworkReply::NoError && !errorPage;
     const qint64 expected = succeeded ? expectedSize(finished) : -1;
     cutShort = expected >= 0 && written != expected;
     // An answer larger than the limit is broken only where a known size was passed.
-    const bool broken = oversized ? limit.broken
-        : errorPage && finished->error() == QNetworkReply::OperationCanceledError
-        ? false
-        : stalled || cutShort || isBreak(finished->error());
+    const bool broken = oversized ? limit.broken : !errorPageCut && (stalled || cutShort || isBreak(finished->error()));
     if (writeError.isEmpty() && broken && retriesLeft > 0) {
         --retriesLeft;
         if (offset == 0)
@@ -360,7 +358,7 @@ void Downloader::replyFinished(QNetworkReply *finished)
         const QString error = tr("The answer ended after %1 of %2 bytes").arg(written).arg(expected);
         qDebug() << "download failed: " << error;
         emit downloadFailed(error);
-    } else if (errorPage && finished->error() == QNetworkReply::OperationCanceledError) {
+    } else if (errorPageCut) {
         qDebug() << "download failed: " << refused;
         emit downloadFailed(refused);
     } else if (finished->error() != QNetworkReply::NoError) {

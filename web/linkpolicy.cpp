@@ -99,7 +99,6 @@ Outcome internal(const Request &r, bool acted, bool fromContent)
     const bool ownMove = r.navigation == Other || (r.navigation == FormSubmitted && !inGameTab);
     switch (r.origin) {
     case Origin::Program:
-    case Origin::Download:
         return outcome(Action::LoadHere, r.url);
     case Origin::Window:
         // A forum or partner page's window toward its own site (a picker, an
@@ -110,6 +109,7 @@ Outcome internal(const Request &r, bool acted, bool fromContent)
     case Origin::Frame:
         return outcome(!ownMove && acted ? Action::SiteTab : Action::LoadHere, r.url);
     case Origin::Page:
+    case Origin::Download: // decided before
         break;
     }
     if (!inGameTab)
@@ -124,7 +124,7 @@ Outcome internal(const Request &r, bool acted, bool fromContent)
 // local files and the client's own pages never leave it.
 Outcome external(const Request &r, bool acted)
 {
-    if (r.origin == Origin::Program || r.origin == Origin::Download || !mayGoToDesktop(r.url)
+    if (r.origin == Origin::Program || !mayGoToDesktop(r.url)
         || (r.origin == Origin::Frame && r.navigation == Other))
         return outcome(r.origin == Origin::Window ? Action::WindowTab : Action::LoadHere, r.url);
     return outcome(acted ? Action::Desktop : Action::Block, r.url);

@@ -82,7 +82,7 @@ LinkPolicy::Outcome MyWebPage::decide(LinkPolicy::Request request)
         request.tab = view->tabState();
     request.pageUrl = url();
     request.pageShows = playerPending ? LinkPolicy::PageShows::PlayerComing
-        : crashed.isValid()           ? LinkPolicy::PageShows::LostNotice
+        : pageLost                    ? LinkPolicy::PageShows::LostNotice
                                       : LinkPolicy::PageShows::Itself;
     if (request.origin == LinkPolicy::Origin::Page || request.origin == LinkPolicy::Origin::Program)
         request.frameUrl = url();
@@ -194,7 +194,7 @@ bool MyWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
     if (standIn)
         playerPending = false;
     else if (isMainFrame)
-        crashed.clear();
+        pageLost = false;
     return carryOut(outcome);
 }
 
@@ -224,8 +224,8 @@ void MyWebPage::onRenderProcessTerminated(RenderProcessTerminationStatus status,
     static const char *const reasons[] = {"ended", "ended abnormally", "crashed", "killed"};
     const QUrl lost = url();
     qDebug() << "Page crashed: " << lost << QString::fromLatin1(reasons[qBound(0, int(status), 3)]) << exitCode;
-    if (!MoviePlayer::isMovie(lost))
-        crashed = lost;
+    // A movie's Refresh plays the movie again by itself; a page's needs the notice known.
+    pageLost = !MoviePlayer::isMovie(lost);
     const QString text = tr("The page %1 stopped working. Refresh Tab loads it again.").arg(lost.toDisplayString());
     QMetaObject::invokeMethod(this, [this, text, lost] { setHtml(MoviePlayer::errorPage(text), lost); },
                               Qt::QueuedConnection);

@@ -59,7 +59,7 @@ private:
 
     bool playerPending = false; // the player page for a movie is on its way
     bool programLoad = false;   // the main frame's navigation is the program's own load
-    QUrl crashed;               // the page whose renderer ended, shown again on Refresh
+    bool pageLost = false;      // a notice stands in for the page whose renderer ended (its URL is the page's)
     PageBridge *bridge;
     // The player's last click the page's scripts reported.
     QUrl clickedUrl;

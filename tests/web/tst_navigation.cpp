@@ -749,7 +749,7 @@ void TestNavigation::webPageInGameTab()
     const QByteArray line = "Refused tab without the player's action from: ";
     QTRY_COMPARE(log.count(debugLine(line.constData(), page)), refused);
     QTest::qWait(300);
-    QCOMPARE(window->tabWidget()->count(), 1 + tabs);
+    QTRY_COMPARE(window->tabWidget()->count(), 1 + tabs);
     QCOMPARE(log.count(debugLine(line.constData(), page)), refused);
     QCOMPARE(game->url(), page);
     for (int i = 1; i <= tabs; ++i)
@@ -791,7 +791,7 @@ void TestNavigation::clickInsideFrame()
         QCOMPARE(desktop->urls.first(), QUrl(site(external)));
     }
     QTest::qWait(300);
-    QCOMPARE(window->tabWidget()->count(), newTab.isEmpty() ? 1 : 2);
+    QTRY_COMPARE(window->tabWidget()->count(), newTab.isEmpty() ? 1 : 2);
     QCOMPARE(desktop->urls.size(), external.isEmpty() ? 0 : 1);
     QCOMPARE(game->title(), QString("Host"));
 }
