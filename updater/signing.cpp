@@ -42,26 +42,59 @@ QByteArray Signing::fileSha256(const QString &path)
     return sha256Of(&file);
 }
 
+struct Signing::Sha256::Context
+{
+    MdContext md{EVP_MD_CTX_new()};
+};
+
+Signing::Sha256::Sha256()
+    : context(new Context)
+{
+    reset();
+}
+
+Signing::Sha256::~Sha256()
+{
+    delete context;
+}
+
+bool Signing::Sha256::reset()
+{
+    ok = context->md && EVP_DigestInit_ex(context->md.get(), sha256(), nullptr) == 1;
+    return ok;
+}
+
+bool Signing::Sha256::add(const char *data, qint64 size)
+{
+    ok = ok && EVP_DigestUpdate(context->md.get(), data, size_t(size)) == 1;
+    return ok;
+}
+
+QByteArray Signing::Sha256::hex()
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    const bool summed = ok && EVP_DigestFinal_ex(context->md.get(), digest, &length) == 1;
+    ok = false;
+    if (!summed)
+        return QByteArray();
+    return QByteArray(reinterpret_cast<const char *>(digest), int(length)).toHex();
+}
+
 QByteArray Signing::sha256Of(QIODevice *device)
 {
-    MdContext ctx(EVP_MD_CTX_new());
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), sha256(), nullptr) != 1)
-        return QByteArray();
+    Sha256 sum;
     // On the stack and small enough to stay in the core's cache: a large
     // block allocated for each file costs more in page faults than the hash.
     char block[1 << 16];
     qint64 read;
     while ((read = device->read(block, sizeof block)) > 0) {
-        if (EVP_DigestUpdate(ctx.get(), block, size_t(read)) != 1)
+        if (!sum.add(block, read))
             return QByteArray();
     }
     if (read < 0)
         return QByteArray();
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(ctx.get(), digest, &length) != 1)
-        return QByteArray();
-    return QByteArray(reinterpret_cast<const char *>(digest), int(length)).toHex();
+    return sum.hex();
 }
 
 bool Signing::verify(const QByteArray &data, const QByteArray &signature, const QString &publicKey)

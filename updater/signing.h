@@ -10,6 +10,27 @@ class QIODevice;
 // Ed25519 signatures. Keys travel as base64 of their 32 raw bytes (public) or
 // as PEM files (private, the operator's alone).
 namespace Signing {
+// SHA-256 summed block by block, as the bytes pass.
+class Sha256
+{
+public:
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256 &) = delete;
+    Sha256 &operator=(const Sha256 &) = delete;
+    // Starts the sum over; false where OpenSSL cannot make it.
+    bool reset();
+    bool add(const char *data, qint64 size);
+    // The sum of what was added, as 64 lower-case hex digits; empty after an
+    // error. The sum is over: reset() starts the next.
+    QByteArray hex();
+
+private:
+    struct Context;
+    Context *context;
+    bool ok = false;
+};
+
 // The file's SHA-256 as 64 lower-case hex digits; empty when it cannot be read.
 QByteArray fileSha256(const QString &path);
 // The same of what is left to read of an open file.
