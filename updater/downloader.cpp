@@ -1,6 +1,7 @@
 #include "updater/downloader.h"
 
 #include "app/clientversion.h"
+#include "updater/checksum.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -14,12 +15,18 @@
 #endif
 
 
-Downloader::Downloader()
-    : downloadCount(0)
+Downloader::Downloader(QNetworkAccessManager *shared)
+    : ownNetwork(shared ? nullptr : new QNetworkAccessManager)
+    , network(shared ? shared : ownNetwork.get())
 {
     qDebug() << "Downloader ctor";
     stallTimer.setSingleShot(true);
     connect(&stallTimer, &QTimer::timeout, this, &Downloader::onStalled);
+}
+
+Downloader::~Downloader()
+{
+    abort(); // a shared manager outlives us: our reply goes now
 }
 
 // A link at the target's name, or a file another user put there, is removed,
@@ -52,9 +59,6 @@ void Downloader::download(const QUrl &url, const QString &fileName, Limit limit)
         emit saveFailed(file.errorString());
         return;
     }
-    if (downloadCount == 0)
-        connect(&manager, &QNetworkAccessManager::finished, this, &Downloader::replyFinished);
-    ++downloadCount;
     this->url = url;
     offset = 0;
     total = -1;
@@ -73,7 +77,6 @@ void Downloader::abort()
 {
     aborted = true;
     stallTimer.stop();
-    disconnect(&manager, nullptr, this, nullptr);
     if (QNetworkReply *current = std::exchange(reply, nullptr)) {
         current->disconnect(this);
         current->abort();
@@ -97,11 +100,13 @@ void Downloader::sendRequest()
         // A range of a compressed answer would not continue the bytes we have.
         request.setRawHeader("Accept-Encoding", "identity");
     }
-    reply = manager.get(request);
+    reply = network->get(request);
     // Without a bound Qt's HTTP thread reads ahead of us and can hold a whole
     // large body in memory.
     reply->setReadBufferSize(readBufferSize);
     connect(reply, &QNetworkReply::errorOccurred, this, &Downloader::downloadError);
+    QNetworkReply *sent = reply;
+    connect(reply, &QNetworkReply::finished, this, [this, sent] { replyFinished(sent); });
     // A range answer is looked at before its body is written, and any answer
     // when its size is limited; the first answer otherwise only when it
     // breaks (most never do).
@@ -109,7 +114,6 @@ void Downloader::sendRequest()
         connect(reply, &QNetworkReply::metaDataChanged, this, &Downloader::onHeaders);
     oversized = false;
     connect(reply, &QNetworkReply::readyRead, this, &Downloader::saveFile);
-    connect(reply, &QNetworkReply::downloadProgress, this, &Downloader::progress);
     stalled = false;
     sinceData.start();
     stallTimer.start(stallTimeoutMs);
@@ -170,6 +174,8 @@ qint64 Downloader::expectedSize(QNetworkReply *answer) const
 bool Downloader::startOver()
 {
     offset = 0;
+    if (checksum)
+        checksum->reset();
     if (file.resize(0) && file.seek(0))
         return true;
     writeError = file.errorString();
@@ -250,16 +256,20 @@ void Downloader::saveFile()
         }
         written += count;
     }
+    if (checksum)
+        checksum->add(data);
+    reportProgress();
 }
 
-void Downloader::progress(qint64 bytesReceived, qint64 bytesTotal)
+// Told from the blocks as they are written, counted over the whole file (what
+// came before a resumed part included). The reply's own progress signal
+// would cost a second message from the network thread for every block.
+void Downloader::reportProgress()
 {
-    // Counted over the whole file, what came before a resumed part included.
-    bytesReceived += offset;
-    if (bytesTotal >= 0)
-        bytesTotal += offset;
-    qDebug() << " Download progress: " << bytesReceived << "/" << bytesTotal;
-    emit downloadProgress(bytesReceived, bytesTotal);
+    const qint64 received = file.pos();
+    const qint64 length = expectedSize(reply);
+    qDebug() << " Download progress: " << received << "/" << length;
+    emit downloadProgress(received, length);
 }
 
 void Downloader::downloadError(QNetworkReply::NetworkError code)

@@ -9,6 +9,10 @@
 #include <QObject>
 #include <QUrl>
 
+#include <memory>
+
+class ChecksumValidator;
+
 // Fetches one URL at a time with a GET and streams the body into a file as it
 // arrives. Each download ends in exactly one of downloadDone(), downloadFailed()
 // or, when the file cannot be written, saveFailed().
@@ -20,11 +24,15 @@
 // back in If-Range); from the start otherwise. A range answer that does not
 // continue exactly what came before up to the file's last byte starts the file
 // over. A download is done only with the whole announced length written.
+//
+// The downloads of one update share one network manager (its connections are
+// kept open from file to file); a downloader made without one has its own.
 class Downloader : public QObject
 {
     Q_OBJECT
 public:
-    Downloader();
+    explicit Downloader(QNetworkAccessManager *network = nullptr);
+    ~Downloader() override;
 
     // How large an answer may be. Past `bytes` (announced or received) the
     // transfer stops at once and nothing more is written: as a broken
@@ -40,6 +48,9 @@ public:
     void download(const QUrl &url, const QString &fileName) { download(url, fileName, Limit{-1, false}); }
     // Ends the transfer at once, without a word: its connection is closed now.
     void abort();
+    // Sums every byte written to the file, from its first (started over with
+    // the file): when the download is done, the sum is the file's. Null: none.
+    void setChecksum(ChecksumValidator *sum) { checksum = sum; }
 
     // Bytes the reply may buffer before the file catches up; keeps memory flat
     // however large the file.
@@ -63,8 +74,7 @@ signals:
 private slots:
     void downloadError(QNetworkReply::NetworkError);
     void saveFile();
-    void replyFinished(QNetworkReply *);
-    void progress(qint64, qint64);
+    void replyFinished(QNetworkReply *finished);
 
 private:
     bool openTarget(const QString &fileName);
@@ -75,14 +85,16 @@ private:
     bool takeRange(QNetworkReply *answer);
     qint64 expectedSize(QNetworkReply *answer) const;
     void onStalled();
+    void reportProgress();
     bool exceedsLimit(qint64 bytes);
     static QString refusal(QNetworkReply *reply);
     static bool isBreak(QNetworkReply::NetworkError error);
 
-    int downloadCount;
+    std::unique_ptr<QNetworkAccessManager> ownNetwork;
+    QNetworkAccessManager *network;
     QNetworkReply *reply = nullptr;
     QFile file;
-    QNetworkAccessManager manager;
+    ChecksumValidator *checksum = nullptr;
     QString writeError; // set when a received block could not be written
 
     // What a broken transfer resumes from.
