@@ -6,7 +6,7 @@
 #include "testenv.h"
 #include "app/appconfig.h"
 #include "updater/checksum.h"
-#include "updater/downloadpool.h"
+#include "updater/filetransfers.h"
 #include "updater/updatedialog.h"
 
 #include <QApplication>
@@ -74,9 +74,9 @@ int main(int argc, char *argv[])
     }
     const double took = allInstalled - firstAsked;
     const double sequential = files * delayMs / 1000.0;
-    const double parallel = sequential / DownloadPool::defaultWidth;
+    const double parallel = sequential / FileTransfers::width;
     std::printf("%d files, each answer held back %d ms, %d transfers at once\n", files, delayMs,
-                DownloadPool::defaultWidth);
+                FileTransfers::width);
     std::printf("  downloads and installs: %.2f s\n", took);
     std::printf("  sequential floor %.2f s: ratio %.2f; parallel floor %.2f s: ratio %.2f (target 1.5)\n", sequential,
                 took / sequential, parallel, took / parallel);

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+class QFile;
+
 // The local content folder "./content/" as the update sees it: only plain
 // files are read, links are replaced and never followed, and nothing is
 // written outside the folder, whatever links are in it.
@@ -13,6 +15,10 @@ enum class Entry {
     Other,       // a link, a pipe, a folder, or a file behind a linked folder
 };
 Entry entry(const QString &name);
+// Opens the listed file for reading (unbuffered) where it is a plain file
+// reached through plain folders, and tells its size; else says what is there.
+// A link is not followed, and a pipe not waited on.
+Entry openListed(const QString &name, QFile *file, qint64 *size);
 
 // Removes the links among the folders on the way to a listed file (the links
 // themselves, not what they point to), so that the folders made and the file

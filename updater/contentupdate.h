@@ -1,45 +1,27 @@
 #ifndef CONTENTUPDATE_H
 #define CONTENTUPDATE_H
 
-#include "updater/downloader.h"
-#include "updater/downloadpool.h"
+#include "updater/listedfile.h"
 
-#include <QFutureWatcher>
-#include <QHash>
 #include <QLockFile>
-#include <QTemporaryDir>
+#include <QNetworkAccessManager>
 #include <QObject>
-#include <QStringList>
-#include <QUrl>
+#include <QTemporaryDir>
 
 #include <memory>
 
-// A file the update lists: by files.txt (name, CRC-32) or by the signed
-// manifest (name, size, SHA-256).
-struct PendingFile
-{
-    QString name;
-    QString line; // as listed, for messages
-    quint32 crc = 0;
-    QByteArray sha256; // set when the file comes from the signed manifest
-    qint64 size = -1;
-};
-
-// What the check found of one listed file.
-struct CheckResult
-{
-    bool current = false;
-    quint32 crc = 0; // the local file's, when the list gives CRC-32s
-};
+class ContentCheck;
+class FileTransfers;
+class UpdateLists;
 
 // Brings "./content/" up to date from the update server, without any window:
-// compares the server's stamp with the installed one, checks every listed
-// file by CRC-32, fetches the outdated ones side by side into the private
-// working folder, installs each in one step as it completes, and records the
-// new stamp only when every file is in place and on disk. What a window would
-// show comes out as signals: log lines, the label's text, progress, and the
-// outcome. Texts are plain text; those from the server or from files are
-// shown as they are.
+// the server's lists (UpdateLists) say what there is, the check
+// (ContentCheck) what of it is outdated, and the transfers (FileTransfers)
+// fetch and install that; the new stamp is recorded only when every file is
+// in place and on disk. This class owns what they share: the working folder
+// and its lock, one network manager, and what a window would show, which
+// comes out as signals: log lines, the label's text, progress, and the
+// outcome. Texts are plain text; server text is shown on one line.
 class ContentUpdate : public QObject
 {
     Q_OBJECT
@@ -49,18 +31,9 @@ public:
 
     // The first log lines: where the downloads go, and that a check is coming.
     void introduce();
-    void setStallTimeout(int ms);
+    void setStallTimeout(int ms) { stallTimeoutMs = ms; }
     // The files installed so far.
-    int installedFiles() const { return installed; }
-
-    // The most a server's answer may hold: far more than any real deployment
-    // needs (a list line per file is some 60 bytes: a million files fit), and
-    // little enough to keep in memory.
-    static constexpr qint64 maxStampSize = 4 << 10;
-    static constexpr qint64 maxListSize = 64 << 20;
-    static constexpr qint64 maxSignatureSize = 512;
-    // Server text shown to the player is cut to this many characters.
-    static constexpr int maxShownText = 120;
+    int installedFiles() const;
 
 public slots:
     void start();
@@ -78,27 +51,15 @@ signals:
 
 private:
     void log(const QString &text);
-    void setLabel(const QString &text);
     void setProgress(int value, int maximum);
     void fail(const QString &message);
     void choosePlace();
-    void startDownload(const QUrl &url, qint64 maxSize);
-    void onDownloadDone();
-    void onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal);
-    bool readDownloaded(QByteArray *data);
-    void onStampArrived();
-    void onFileListArrived();
-    void onManifestArrived();
-    void onSignatureArrived();
-    void checkFiles(const QList<struct PendingFile> &listed, int progressSteps);
-    void onChecked();
-    void onFileDone(int index);
-    void onFileChecked(int index, bool intact);
-    void downloadNextFile();
+    bool takeLock();
+    void onListed(const ListedFiles &files, int lines);
+    void onChecked(const ListedFiles &outdated);
     void finishUpdate();
     void removeWorkingFiles();
 
-    Downloader downloader;
     // Where the lists are fetched: the working folder, or, where the game
     // folder cannot hold one, a private temporary folder of this user's
     // (enough to learn that nothing needs installing).
@@ -110,27 +71,15 @@ private:
     QLockFile updateLock;
     bool locked = false;
     bool waitingForLock = false;
-    DownloadPool transfers;
-    QHash<int, QUrl> fileUrls;
-    int nextPending = 0;
-    int installed = 0;
     bool stopped = false;
-    QUrl currentUrl;
-    // What the server lists, and what of it is outdated.
-    QList<struct PendingFile> pending;
-    QHash<int, qint64> receivedOf; // each pending file's bytes received
-    qint64 receivedBytes = 0;
-    qint64 expectedBytes = -1;
-    enum class Phase { Stamp, List, Manifest, Signature, Files } phase = Phase::Stamp;
-    QByteArray manifestText;
-    qint64 serverStamp = 0;
+    int stallTimeoutMs = 0; // 0: the downloads' own
     int progressMaximum = 100; // the bar's own until the list is known
-    // The check runs on the machine's cores, the window stays responsive.
-    QList<struct PendingFile> checking;
-    QFutureWatcher<struct CheckResult> checkWatcher;
-    // Finished downloads being checked; files up to this size are checked at once.
-    static constexpr qint64 checkInPlaceBytes = 1 << 20;
-    QList<QFutureWatcher<bool> *> verifying;
+    QString lastListed;
+
+    QNetworkAccessManager network; // before the parts: they use it to the end
+    std::unique_ptr<UpdateLists> lists;
+    std::unique_ptr<ContentCheck> check;
+    std::unique_ptr<FileTransfers> transfers;
 };
 
 #endif // CONTENTUPDATE_H
