@@ -1,11 +1,15 @@
 // Downloads from nginx on loopback. One 1 GiB file: the Downloader against curl
-// writing to disk, and the client's peak memory above its idle level. Then
+// writing to disk, and the client's peak memory above its idle level; the same
+// as a signed file, hashed (SHA-256) while it arrives, and as it was hashed
+// before: read again once it had arrived. Then
 // 1,000 small files one after another: the Downloader against a bare
 // QNetworkAccessManager loop and against curl, each over one connection.
 #include "benchutil.h"
 #include "nginxserver.h"
 #include "testenv.h"
+#include "updater/checksum.h"
 #include "updater/downloader.h"
+#include "updater/signing.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -62,23 +66,36 @@ int main(int argc, char *argv[])
 
     // --- one large file
     curl({"-o", target, bigUrl.toString()}); // warm the page cache
-    double curlBig = 1e9, oursBig = 1e9;
+    double curlBig = 1e9, oursBig = 1e9, signedBig = 1e9, readAgainBig = 1e9;
     Downloader downloader;
     QSignalSpy done(&downloader, &Downloader::downloadDone);
+    ChecksumValidator sum(ChecksumValidator::Kind::Sha256);
+    const QByteArray expected = Signing::fileSha256(root + "/big.bin");
+    bool hashed = true;
     const double idle = rssMiB();
-    double peakAbove = 0;
+    double peakAbove = 0, signedPeakAbove = 0;
     for (int round = 0; round < 3; ++round) {
         curlBig = qMin(curlBig, curl({"-o", target, bigUrl.toString()}));
-        QFile::remove(target);
-        resetPeak();
-        const double before = rssMiB();
-        QElapsedTimer timer;
-        timer.start();
-        downloader.download(bigUrl, target);
-        done.wait(600000);
-        oursBig = qMin(oursBig, timer.nsecsElapsed() / 1e9);
-        peakAbove = qMax(peakAbove, peakRssMiB() - before);
+        for (const int way : {0, 1, 2}) { // plain, hashed while arriving, hashed after
+            QFile::remove(target);
+            resetPeak();
+            const double before = rssMiB();
+            QElapsedTimer timer;
+            timer.start();
+            downloader.setChecksum(way == 1 ? &sum : nullptr);
+            downloader.download(bigUrl, target);
+            done.wait(600000);
+            if (way == 1)
+                hashed = hashed && sum.result() == expected;
+            if (way == 2)
+                hashed = hashed && Signing::fileSha256(target) == expected;
+            double &best = way == 0 ? oursBig : way == 1 ? signedBig : readAgainBig;
+            best = qMin(best, timer.nsecsElapsed() / 1e9);
+            double &peak = way == 1 ? signedPeakAbove : peakAbove;
+            peak = qMax(peak, peakRssMiB() - before);
+        }
     }
+    downloader.setChecksum(nullptr);
     const bool complete = QFileInfo(target).size() == bigSize;
 
     // --- many small files
@@ -123,6 +140,10 @@ int main(int argc, char *argv[])
     std::printf("  curl to disk: %.2f s  %.0f MB/s\n", curlBig, mb / curlBig);
     std::printf("  Downloader:   %.2f s  %.0f MB/s  ratio to curl %.2f\n", oursBig, mb / oursBig, curlBig / oursBig);
     std::printf("  memory: idle %.1f MiB, peak above idle during the download %.1f MiB\n", idle, peakAbove);
+    std::printf("  signed, hashed while arriving: %.2f s  %.0f MB/s  ratio to curl %.2f%s; peak above idle %.1f MiB\n",
+                signedBig, mb / signedBig, curlBig / signedBig, hashed ? "" : " (WRONG SUM)", signedPeakAbove);
+    std::printf("  signed, read again once arrived (before): %.2f s  %.0f MB/s  ratio to curl %.2f\n", readAgainBig,
+                mb / readAgainBig, curlBig / readAgainBig);
     std::printf("small files: %d, best of 3\n", smallCount);
     std::printf("  curl (one connection): %.0f files/s\n", smallCount / curlSmall);
     std::printf("  bare QNAM loop:        %.0f files/s\n", smallCount / bareSmall);
