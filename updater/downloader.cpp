@@ -116,6 +116,7 @@ void Downloader::sendRequest()
     connect(reply, &QNetworkReply::readyRead, this, &Downloader::saveFile);
     stalled = false;
     sinceData.start();
+    sinceProgress.invalidate(); // the first block of an answer is told at once
     stallTimer.start(stallTimeoutMs);
 }
 
@@ -266,6 +267,9 @@ void Downloader::saveFile()
 // would cost a second message from the network thread for every block.
 void Downloader::reportProgress()
 {
+    if (sinceProgress.isValid() && sinceProgress.elapsed() < progressIntervalMs)
+        return;
+    sinceProgress.start();
     const qint64 received = file.pos();
     const qint64 length = expectedSize(reply);
     qDebug() << " Download progress: " << received << "/" << length;

@@ -60,6 +60,9 @@ public:
     static constexpr int retryPauseMs = 500;
     // A transfer that receives nothing for this long counts as broken.
     static constexpr int defaultStallTimeoutMs = 30000;
+    // Progress is told at most this often (as Qt's own reply does): a window
+    // has nothing to show in between.
+    static constexpr int progressIntervalMs = 100;
     void setStallTimeout(int ms) { stallTimeoutMs = ms; }
     // The HTTP status of the last download's answer; 0 where none came.
     int status() const { return answerStatus; }
@@ -107,6 +110,7 @@ private:
     int stallTimeoutMs = defaultStallTimeoutMs;
     QTimer stallTimer;
     QElapsedTimer sinceData; // since the last bytes came
+    QElapsedTimer sinceProgress; // since progress was last told
     bool stalled = false;
     bool cutShort = false; // the last answer ended before its announced length
     bool aborted = false;

@@ -130,6 +130,9 @@ void FileTransfers::onArrived(Lane &lane)
         fail(text("Could not copy downloaded file to [%1]").arg(where));
         return;
     }
+    // Its last blocks may have come since its progress was last told.
+    receivedBytes += lane.sum->size() - record.received;
+    record.received = lane.sum->size();
     record.state = Record::State::Installed;
     lane.record = -1;
     --arriving;
