@@ -28,15 +28,23 @@ static QStringList folders(const QString &name)
     return result;
 }
 
-ContentFolder::Entry ContentFolder::entry(const QString &name)
+// The folders on the way: PlainFile where all are plain folders.
+static ContentFolder::Entry wayTo(const QString &name)
 {
     for (const QString &folder : folders(name)) {
         const QFileInfo info(folder);
         if (info.isSymLink())
-            return Entry::Other;
+            return ContentFolder::Entry::Other;
         if (!info.exists())
-            return Entry::Missing;
+            return ContentFolder::Entry::Missing;
     }
+    return ContentFolder::Entry::PlainFile;
+}
+
+ContentFolder::Entry ContentFolder::entry(const QString &name)
+{
+    if (const Entry way = wayTo(name); way != Entry::PlainFile)
+        return way;
     const QFileInfo file(contentPath(name));
     if (file.isSymLink() || (file.exists() && !file.isFile()))
         return Entry::Other;
@@ -46,13 +54,8 @@ ContentFolder::Entry ContentFolder::entry(const QString &name)
 ContentFolder::Entry ContentFolder::openListed(const QString &name, QFile *file, qint64 *size)
 {
 #ifdef Q_OS_UNIX
-    for (const QString &folder : folders(name)) {
-        const QFileInfo info(folder);
-        if (info.isSymLink())
-            return Entry::Other;
-        if (!info.exists())
-            return Entry::Missing;
-    }
+    if (const Entry way = wayTo(name); way != Entry::PlainFile)
+        return way;
     // One open and one fstat where a look at the path and then an open would
     // take four calls: the check reads ten thousand files.
     const QByteArray path = QFile::encodeName(contentPath(name));
