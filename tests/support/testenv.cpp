@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 
+#include <QMutex>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,11 +18,16 @@ QTemporaryDir *tempRoot = nullptr;
 QStringList *captured = nullptr;
 QtMessageHandler previous = nullptr;
 int logDepth = 0;
+// Lines come from every thread (the update's check logs from its workers).
+QMutex capturing;
 
 void capture(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (captured)
-        captured->append(message);
+    {
+        QMutexLocker lock(&capturing);
+        if (captured)
+            captured->append(message);
+    }
     if (previous)
         previous(type, context, message);
 }
