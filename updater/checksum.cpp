@@ -56,6 +56,9 @@ struct ChecksumValidator::Worker
 ChecksumValidator::ChecksumValidator(Kind kind)
     : sumKind(kind)
 {
+    // A CRC-32 list's check makes one for every file: no hash context for it.
+    if (kind == Kind::Sha256)
+        sha.emplace();
 }
 
 ChecksumValidator::~ChecksumValidator()
@@ -102,8 +105,8 @@ void ChecksumValidator::reset()
     drain();
     summed = 0;
     crc = 0;
-    if (sumKind == Kind::Sha256)
-        sha.reset();
+    if (sha)
+        sha->reset();
 }
 
 void ChecksumValidator::sum(const char *data, qint64 size)
@@ -111,7 +114,7 @@ void ChecksumValidator::sum(const char *data, qint64 size)
     if (sumKind == Kind::Crc32)
         crc = crc32Update(crc, data, size);
     else
-        sha.add(data, size);
+        sha->add(data, size);
 }
 
 void ChecksumValidator::add(const char *data, qint64 size)
@@ -177,7 +180,7 @@ bool ChecksumValidator::addAll(QIODevice *device)
 QByteArray ChecksumValidator::result()
 {
     drain();
-    if (sumKind == Kind::Sha256)
-        return sha.hex();
+    if (sha)
+        return sha->hex();
     return QByteArray::number(crc, 16).rightJustified(8, '0');
 }

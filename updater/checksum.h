@@ -7,10 +7,11 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QIODevice;
 
-// CRC-32 (the zlib/PNG/ZIP one) of a file's content, read in 8192-byte blocks.
+// CRC-32 (the zlib/PNG/ZIP one) of a file's content.
 // A file that cannot be opened or read to its end gives 0xFFFFFFFF.
 quint32 fileCrc32(const QString &path);
 
@@ -36,7 +37,6 @@ public:
     ChecksumValidator(const ChecksumValidator &) = delete;
     ChecksumValidator &operator=(const ChecksumValidator &) = delete;
 
-    Kind kind() const { return sumKind; }
     void reset();
     void add(const char *data, qint64 size);
     void add(const QByteArray &block);
@@ -61,7 +61,7 @@ private:
     struct Worker;
     std::unique_ptr<Worker> worker;
     quint32 crc = 0;
-    Signing::Sha256 sha;
+    std::optional<Signing::Sha256> sha; // a SHA-256 validator's only
 };
 
 #endif // CHECKSUM_H

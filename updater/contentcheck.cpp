@@ -16,19 +16,15 @@ bool isCurrent(const ListedFile &file)
     QFile opened;
     qint64 size = -1;
     const ContentFolder::Entry entry = ContentFolder::openListed(file.name, &opened, &size);
-    if (entry == ContentFolder::Entry::Missing)
+    if (entry == ContentFolder::Entry::Missing || (entry == ContentFolder::Entry::PlainFile && !opened.isOpen()))
         qDebug() << "Could not open file: " << local;
     ChecksumValidator sum(file.kind);
+    // A file of another size than the signed one is not hashed at all.
     bool read = false;
-    if (entry == ContentFolder::Entry::PlainFile) {
-        if (!opened.isOpen())
-            qDebug() << "Could not open file: " << local;
-        // A file of another size than the signed one is not hashed at all.
-        else if (file.size < 0 || size == file.size) {
-            read = sum.addAll(&opened);
-            if (!read)
-                qDebug() << "Could not read file: " << local;
-        }
+    if (opened.isOpen() && (file.size < 0 || size == file.size)) {
+        read = sum.addAll(&opened);
+        if (!read)
+            qDebug() << "Could not read file: " << local;
     }
     const QByteArray localSum = read ? sum.result() : QByteArray("ffffffff");
     if (file.isSigned())

@@ -53,10 +53,7 @@ Signing::Sha256::Sha256()
     reset();
 }
 
-Signing::Sha256::~Sha256()
-{
-    delete context;
-}
+Signing::Sha256::~Sha256() = default;
 
 bool Signing::Sha256::reset()
 {

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 class QIODevice;
 
 // What the signed update rests on, done by OpenSSL: SHA-256 of files and
@@ -27,7 +29,7 @@ public:
 
 private:
     struct Context;
-    Context *context;
+    std::unique_ptr<Context> context;
     bool ok = false;
 };
 

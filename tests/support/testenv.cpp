@@ -134,6 +134,7 @@ MessageLog::~MessageLog()
 {
     if (--logDepth == 0) {
         qInstallMessageHandler(previous);
+        QMutexLocker lock(&capturing);
         delete captured;
         captured = nullptr;
     }
@@ -141,23 +142,25 @@ MessageLog::~MessageLog()
 
 QStringList MessageLog::lines() const
 {
+    QMutexLocker lock(&capturing);
     return *captured;
 }
 
 int MessageLog::count(const QString &line) const
 {
-    return int(captured->count(line));
+    return int(lines().count(line));
 }
 
 int MessageLog::countStarting(const QString &start) const
 {
     int n = 0;
-    for (const QString &line : *captured)
+    for (const QString &line : lines())
         n += line.startsWith(start) ? 1 : 0;
     return n;
 }
 
 void MessageLog::clear()
 {
+    QMutexLocker lock(&capturing);
     captured->clear();
 }
