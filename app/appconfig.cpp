@@ -3,7 +3,15 @@
 #include <QDebug>
 #include <QDir>
 #include <QLocale>
+#include <QFileInfo>
 #include <QSettings>
+
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 AppConfig *AppConfig::instance()
 {
@@ -38,9 +46,70 @@ static bool toTruth(const QString &text)
              || text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0);
 }
 
+QString AppConfig::systemFileName()
+{
+    if (qEnvironmentVariableIsSet(systemFileVariable))
+        return qEnvironmentVariable(systemFileVariable);
+#ifdef Q_OS_UNIX
+    return QStringLiteral("/etc/tarvenholm/tarvenholm.ini");
+#else
+    return QString();
+#endif
+}
+
+const QStringList &AppConfig::operatorKeys()
+{
+    static const QStringList keys = {"updateroot", "updatekey", "sockets", "forum", "web", "email", "intbrowser",
+                                     "extbrowser"};
+    return keys;
+}
+
+QString AppConfig::untrustedBecause(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    // The file and the folder it is in, where any link leads: the key that
+    // updates are verified with comes from here.
+    const QString file = QFileInfo(path).canonicalFilePath();
+    for (const QString &place : {file, QFileInfo(file).path()}) {
+        struct stat status;
+        if (::stat(QFile::encodeName(place).constData(), &status) != 0)
+            return QStringLiteral("cannot be examined");
+        if (status.st_uid != 0 && status.st_uid != ::geteuid())
+            return place + QStringLiteral(" belongs to another user");
+        if (status.st_mode & (S_IWGRP | S_IWOTH))
+            return place + QStringLiteral(" can be written by other users");
+    }
+#else
+    Q_UNUSED(path);
+#endif
+    return QString();
+}
+
 void AppConfig::load()
 {
-    QSettings settings(fileName(), QSettings::IniFormat);
+    QSettings own(fileName(), QSettings::IniFormat);
+    std::unique_ptr<QSettings> system;
+    const QString systemFile = systemFileName();
+    if (!systemFile.isEmpty() && QFileInfo(systemFile).isFile()) {
+        const QString untrusted = untrustedBecause(systemFile);
+        if (untrusted.isEmpty()) {
+            system = std::make_unique<QSettings>(systemFile, QSettings::IniFormat);
+            qDebug() << "System settings:" << systemFile;
+        } else {
+            qDebug() << "System settings not read:" << systemFile << untrusted;
+        }
+    }
+    // The player's own value, else the operator's where the key is theirs.
+    struct Settings {
+        QSettings &own;
+        QSettings *system;
+        QVariant value(const QString &key, const QVariant &fallback = QVariant()) const
+        {
+            if (system && !own.contains(key) && operatorKeys().contains(key) && system->contains(key))
+                return system->value(key);
+            return own.value(key, fallback);
+        }
+    } settings{own, system.get()};
 
     lang = settings.value("lang").toString();
     if (lang.isEmpty()) {

@@ -20,6 +20,12 @@ struct SocketEndpoint
 // The settings of "./tarvenholm.ini", read once at start and then used in place
 // by the whole program. Only `lang` and `stamp` change at run time; whoever
 // changes them also writes the key back to the file.
+//
+// The keys that say where the game lives (its servers, its key, its sites)
+// are the operator's: where the player's own file does not set one, it comes
+// from the system's settings file, read at every start, so that what an
+// operator changes there reaches every player. The player's file is never
+// written with them.
 class AppConfig
 {
 public:
@@ -66,6 +72,16 @@ public:
 
     // "./tarvenholm.ini"
     static QString fileName() { return GameFolder::relative(GameFolder::settings); }
+    // The system's settings: "/etc/tarvenholm/tarvenholm.ini", or where the
+    // environment variable of that name says (the launcher of an unpacked
+    // package; tests). Empty: none.
+    static QString systemFileName();
+    static constexpr const char *systemFileVariable = "TARVENHOLM_SYSTEM_SETTINGS";
+    // The keys the system's file may give.
+    static const QStringList &operatorKeys();
+    // Why the system's file is not to be trusted (another user could change
+    // it or its folder), or empty.
+    static QString untrustedBecause(const QString &path);
 
 private:
     Q_DISABLE_COPY(AppConfig)

@@ -4,9 +4,10 @@
 # The client keeps its settings, content, cookies and translations in the
 # folder it runs in. Each player gets one of their own below
 # $XDG_DATA_HOME (by default ~/.local/share/tarvenholm), made on the first
-# start; the installed files are never written. Settings preset for the whole
-# system (the update server of a deployment) come from etc/tarvenholm/
-# tarvenholm.ini, copied into a new game folder, never over a player's.
+# start; the installed files are never written. The operator's settings for
+# the whole system (the update server of a deployment, its key, its sites)
+# are in etc/tarvenholm/tarvenholm.ini of this installation; the client reads
+# them at every start where the player's own file does not set them.
 #
 # The program is found relative to this script, so an unpacked package runs
 # where it lies.
@@ -14,7 +15,8 @@ set -e
 
 bin=$(dirname "$(readlink -f "$0")")
 lib="$bin/../lib/tarvenholm"
-presets="$bin/../../etc/tarvenholm/tarvenholm.ini"
+TARVENHOLM_SYSTEM_SETTINGS=$(readlink -m "$bin/../../etc/tarvenholm/tarvenholm.ini")
+export TARVENHOLM_SYSTEM_SETTINGS
 
 game="${XDG_DATA_HOME:-$HOME/.local/share}/tarvenholm"
 mkdir -p "$game"
@@ -26,9 +28,6 @@ for translation in tarvenholm_en.qm tarvenholm_ru.qm; do
         cp "$lib/$translation" "$game/$translation"
     fi
 done
-if [ ! -e "$game/tarvenholm.ini" ] && [ -f "$presets" ]; then
-    cp "$presets" "$game/tarvenholm.ini"
-fi
 
 cd "$game"
 exec "$lib/tarvenholm" "$@"

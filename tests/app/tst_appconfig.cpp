@@ -7,6 +7,9 @@
 #include <QProcess>
 #include <QSettings>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 class TestAppConfig : public QObject
 {
     Q_OBJECT
@@ -20,6 +23,10 @@ private slots:
     void garbageFiles_data();
     void garbageFiles();
     void unreadableFile();
+    void systemSettings_data();
+    void systemSettings();
+    void untrustedSystemSettings_data();
+    void untrustedSystemSettings();
     void systemLanguage_data();
     void systemLanguage();
     void battleMoviePath_data();
@@ -41,6 +48,8 @@ static QString fieldText(const AppConfig &c, const QString &key)
     if (key == "email") return c.email;
     if (key == "web") return c.web;
     if (key == "forum") return c.forum;
+    if (key == "updatekey") return c.updatekey;
+    if (key == "intbrowser") return c.intbrowserTitles.join('|');
     if (key == "sockets") {
         QStringList entries;
         for (const SocketEndpoint &endpoint : c.sockets)
@@ -240,6 +249,111 @@ void TestAppConfig::unreadableFile()
     QCOMPARE(config.lang, QString("en"));
     QCOMPARE(config.width, 1000);
     QVERIFY(QFileInfo("tarvenholm.ini").isDir());
+}
+
+// The system's settings file, in a folder of its own; the player's file beside the client.
+static QString useSystemSettings(const char *folder, const QByteArray &own, const QByteArray &system)
+{
+    useSettings(folder, own);
+    const QString etc = QDir::currentPath() + "-etc";
+    QDir().mkpath(etc);
+    TestEnv::writeFile(etc + "/tarvenholm.ini", system);
+    qputenv(AppConfig::systemFileVariable, (etc + "/tarvenholm.ini").toLocal8Bit());
+    return etc + "/tarvenholm.ini";
+}
+
+void TestAppConfig::systemSettings_data()
+{
+    QTest::addColumn<QByteArray>("own");
+    QTest::addColumn<QByteArray>("system");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("update server from the operator") << QByteArray("lang=en\n") << QByteArray("updateroot=http://op.example/g/\n")
+                                                    << "updateroot" << "http://op.example/g/";
+    QTest::newRow("the player's own stays") << QByteArray("updateroot=http://mine.example/\n")
+                                           << QByteArray("updateroot=http://op.example/g/\n") << "updateroot"
+                                           << "http://mine.example/";
+    QTest::newRow("the player's empty value stays") << QByteArray("updatekey=\n") << QByteArray("updatekey=b3BlcmF0b3I=\n")
+                                                   << "updatekey" << "";
+    QTest::newRow("key from the operator") << QByteArray() << QByteArray("updatekey=b3BlcmF0b3I=\n") << "updatekey"
+                                          << "b3BlcmF0b3I=";
+    QTest::newRow("sockets from the operator") << QByteArray() << QByteArray("sockets=a.example:1,b.example:2\n")
+                                              << "sockets" << "a.example:1|b.example:2";
+    QTest::newRow("partner sites from the operator") << QByteArray() << QByteArray("intbrowser=\"A:a@http://a.net/\"\n")
+                                                    << "intbrowser" << "A";
+    QTest::newRow("outside links from the operator") << QByteArray() << QByteArray("extbrowser=\"https:,mailto:\"\n")
+                                                    << "extbrowser" << "https:|mailto:";
+    QTest::newRow("forum from the operator") << QByteArray() << QByteArray("forum=http://forum.op.example/\n") << "forum"
+                                            << "http://forum.op.example/";
+    // What is the player's never comes from the operator.
+    QTest::newRow("stamp is the player's") << QByteArray() << QByteArray("stamp=99\n") << "stamp" << "0";
+    QTest::newRow("language is the player's") << QByteArray() << QByteArray("lang=ru\n") << "lang" << "en";
+    QTest::newRow("crc rule is the player's") << QByteArray() << QByteArray("ignorecrc=false\n") << "ignorecrc" << "true";
+    QTest::newRow("window size is the player's") << QByteArray() << QByteArray("width=300\n") << "width" << "1000";
+}
+
+void TestAppConfig::systemSettings()
+{
+    QFETCH(QByteArray, own);
+    QFETCH(QByteArray, system);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+    const QString file = useSystemSettings("system", "[General]\n" + own, "[General]\n" + system);
+    MessageLog log;
+    AppConfig config;
+    QCOMPARE(fieldText(config, key), expected);
+    QVERIFY(log.contains(debugLine("System settings:", file)));
+    // Nothing of the operator's is written into the player's file.
+    const QSettings written("tarvenholm.ini", QSettings::IniFormat);
+    for (const QString &writtenKey : written.allKeys())
+        QVERIFY2(own.contains(writtenKey.toUtf8() + '=') || writtenKey == "lang", qPrintable(writtenKey));
+    qunsetenv(AppConfig::systemFileVariable);
+}
+
+// A file another user could change is not taken: its key would decide what
+// content is installed.
+void TestAppConfig::untrustedSystemSettings_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("why"); // the place named, from the file's folder
+    QTest::newRow("trusted") << "" << "";
+    QTest::newRow("file writable by the group") << "file 0664" << "tarvenholm.ini can be written by other users";
+    QTest::newRow("file writable by everyone") << "file 0646" << "tarvenholm.ini can be written by other users";
+    QTest::newRow("folder writable by everyone") << "folder 01777" << ". can be written by other users";
+    QTest::newRow("link into a folder everyone writes") << "link" << "shared can be written by other users";
+    QTest::newRow("another user's file") << "owner" << "tarvenholm.ini belongs to another user";
+}
+
+void TestAppConfig::untrustedSystemSettings()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, why);
+    QString file = useSystemSettings("untrusted", "[General]\n", "[General]\nupdatekey=b3BlcmF0b3I=\n");
+    const QString etc = QFileInfo(file).path();
+    if (how.startsWith("file ") || how.startsWith("folder ")) {
+        const QString target = how.startsWith("file ") ? file : etc;
+        QVERIFY(::chmod(QFile::encodeName(target).constData(), how.section(' ', 1).toUInt(nullptr, 8)) == 0);
+    } else if (how == "link") {
+        QDir().mkpath(etc + "/shared");
+        QVERIFY(::chmod(QFile::encodeName(etc + "/shared").constData(), 01777) == 0);
+        QVERIFY(QFile::rename(file, etc + "/shared/tarvenholm.ini"));
+        QVERIFY(QFile::link(etc + "/shared/tarvenholm.ini", file));
+    } else if (how == "owner") {
+        if (::geteuid() != 0)
+            QSKIP("giving a file to another user needs root");
+        QVERIFY(::chown(QFile::encodeName(file).constData(), 65534, 65534) == 0);
+    }
+    MessageLog log;
+    AppConfig config;
+    if (why.isEmpty()) {
+        QCOMPARE(config.updatekey, QString("b3BlcmF0b3I="));
+    } else {
+        const QString reason = why.startsWith(". ") ? etc + why.mid(1) : etc + "/" + why;
+        QVERIFY2(log.contains(debugLine("System settings not read:", file, reason)), qPrintable(log.lines().join('\n')));
+        QCOMPARE(config.updatekey, QString());
+    }
+    ::chmod(QFile::encodeName(etc).constData(), 0755);
+    qunsetenv(AppConfig::systemFileVariable);
 }
 
 void TestAppConfig::systemLanguage_data()

@@ -26,6 +26,7 @@ private slots:
     void contents();
     void firstStartMakesTheGameFolder();
     void playersKeepTheirSettings();
+    void operatorReachesEveryPlayer();
     void gameFolderFollowsXdgDataHome();
 
 private:
@@ -151,8 +152,9 @@ void TestPackage::firstStartMakesTheGameFolder()
 
     QSettings settings(game + "/tarvenholm.ini", QSettings::IniFormat);
     QCOMPARE(settings.value("lang").toString(), QString("en"));
-    QCOMPARE(settings.value("updateroot").toString(), server->rootUrl());
     QCOMPARE(settings.value("stamp").toLongLong(), 700);
+    // The operator's settings stay in the operator's file.
+    QVERIFY2(!settings.contains("updateroot"), qPrintable(settings.allKeys().join(' ')));
     QCOMPARE(TestEnv::readFile(game + "/content/loader.swf"), TestEnv::readFile(TestEnv::root() + "/server/loader.swf"));
     for (const char *qm : {"tarvenholm_en.qm", "tarvenholm_ru.qm"})
         QCOMPARE(TestEnv::readFile(game + "/" + qm), TestEnv::readFile(root + "/usr/lib/tarvenholm/" + qm));
@@ -180,6 +182,23 @@ void TestPackage::playersKeepTheirSettings()
     QSettings settings(game + "/tarvenholm.ini", QSettings::IniFormat);
     QCOMPARE(settings.value("updateroot").toString(), QString("http://127.0.0.1:1/"));
     QCOMPARE(settings.value("stamp").toLongLong(), 5);
+}
+
+// A player installed before the operator moved the update server: the next
+// start asks the new one.
+void TestPackage::operatorReachesEveryPlayer()
+{
+    const QString presets = root + "/etc/tarvenholm/tarvenholm.ini";
+    const QByteArray before = TestEnv::readFile(presets);
+    TestEnv::writeFile(presets, "[General]\nupdateroot=http://127.0.0.1:1/moved/\n");
+    ClientProcess client;
+    const QString game = startPlayer(TestEnv::root() + "/player1", client);
+    const bool asked = client.waitForLineStarting("\"Could not download file: ", 60000);
+    client.kill();
+    TestEnv::writeFile(presets, before);
+    QVERIFY2(asked, qPrintable(client.errorText()));
+    QVERIFY2(client.errorText().contains("http://127.0.0.1:1/moved/stamp.txt"), qPrintable(client.errorText()));
+    QVERIFY(!QSettings(game + "/tarvenholm.ini", QSettings::IniFormat).contains("updateroot"));
 }
 
 void TestPackage::gameFolderFollowsXdgDataHome()
