@@ -11,7 +11,8 @@ packages=(build-essential cmake pkg-config
           qt6-base-dev qt6-webengine-dev qt6-websockets-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
           libisal-dev libpsl-dev publicsuffix qt6-translations-l10n
           clang-14 libclang-rt-14-dev e2fsprogs
-          zlib1g-dev libssl-dev nginx-light xvfb xauth xdotool curl fonts-dejavu-core diffutils
+          zlib1g-dev libssl-dev nginx-light libnginx-mod-stream python3 openssl
+          xvfb xauth xdotool curl fonts-dejavu-core diffutils
           libgl1-mesa-dri
           dpkg-dev lintian desktop-file-utils appstream)
 missing=()

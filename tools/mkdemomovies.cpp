@@ -1,8 +1,10 @@
 // Writes the demo's Flash movies, the game the demo update server publishes:
-//   tarvenholm-demo-movies <game folder> <server root> <partner site folder>
-// loader.swf (the crest and buttons whose links try out the client), and
-// battle.swf (shows the battle number it is given: "battle.swf?12345") into the
-// game folder; banner.swf, a movie inside the partner site's page, into its folder.
+//   tarvenholm-demo-movies <game folder> <server root> <partner site folder> <game server host:port>
+// loader.swf (the crest and buttons whose links try out the client, and the
+// game room: a chat with the demo's game server over XMLSocket and the
+// server's news by LoadVars), and battle.swf (shows the battle number it is
+// given: "battle.swf?12345") into the game folder; banner.swf, a movie inside
+// the partner site's page that joins the room too, into its folder.
 #include "swfwriter.h"
 
 #include <QCoreApplication>
@@ -11,6 +13,7 @@
 #include <QPolygon>
 
 #include <cmath>
+#include <utility>
 #include <cstdio>
 
 namespace {
@@ -50,9 +53,80 @@ void crest(SwfWriter &movie, const QPoint &at, int size, int depth)
     movie.place(movie.defineRect(QRect(at.x() + 7 * unit / 2, at.y() + 2 * unit, unit, 5 * unit), gold), depth + 3);
 }
 
-QByteArray loader(const QString &root)
+// Pushes the text of the variable `name` made safe for an HTML text field:
+// what other players write must not become markup (links, images) in ours.
+AvmCode &pushEscaped(AvmCode &code, const QString &name)
 {
-    SwfWriter movie(800, 720);
+    code.push(QStringLiteral("esc")).push(name).getVariable().setVariable();
+    const std::pair<const char *, const char *> entities[] = {{"&", "&amp;"}, {"<", "&lt;"}, {">", "&gt;"}};
+    for (const auto &[from, to] : entities) {
+        // parts = esc.split(from); esc = parts.join(to)
+        code.push(QStringLiteral("parts")).push(QString::fromLatin1(from)).push(1).push(QStringLiteral("esc")).getVariable()
+            .push(QStringLiteral("split")).callMethod().setVariable();
+        code.push(QStringLiteral("esc")).push(QString::fromLatin1(to)).push(1).push(QStringLiteral("parts")).getVariable()
+            .push(QStringLiteral("join")).callMethod().setVariable();
+    }
+    return code.push(QStringLiteral("esc")).getVariable();
+}
+
+// The game room's connection, on the timeline: `room` shows the last lines
+// the server sent (escaped), `status` how the connection is. After the
+// server's welcome the movie says `hello` once.
+AvmCode gameRoom(const QString &host, int port, const QString &hello, int lines, int size)
+{
+    const QString lineStart = html(QStringLiteral("@"), size, parchment, QStringLiteral("left")).section(QLatin1Char('@'), 0, 0);
+    const QString lineEnd = QStringLiteral("</font></p>");
+    auto status = [&](AvmCode &code, const QString &text) {
+        code.push(QStringLiteral("status")).push(html(text, size, gold, QStringLiteral("left"))).setVariable();
+    };
+    AvmCode code;
+    code.push(QStringLiteral("said")).push(0).push(QStringLiteral("Array")).newObject().setVariable();
+    code.push(QStringLiteral("s")).push(0).push(QStringLiteral("XMLSocket")).newObject().setVariable();
+    // s.onConnect = function (ok) { status = ok ? ... : ...; }
+    AvmCode onConnect;
+    onConnect.push(QStringLiteral("ok")).getVariable().jumpIf(QStringLiteral("connected"));
+    status(onConnect, QStringLiteral("No game server answers at %1:%2 (./run.sh starts one).").arg(host).arg(port));
+    onConnect.jump(QStringLiteral("end")).label(QStringLiteral("connected"));
+    status(onConnect, QStringLiteral("In the game room at %1:%2.").arg(host).arg(port));
+    onConnect.label(QStringLiteral("end"));
+    code.push(QStringLiteral("s")).getVariable().push(QStringLiteral("onConnect"))
+        .defineFunction(QString(), {QStringLiteral("ok")}, onConnect).setMember();
+    // s.onData = function (d) { said.push(line(d)); said = said.slice(-lines); room = said.join("");
+    //                           if (!greeted) { greeted = true; s.send(hello); } }
+    AvmCode onData;
+    onData.push(QStringLiteral("line")).push(lineStart);
+    pushEscaped(onData, QStringLiteral("d")).add().push(lineEnd).add().setVariable();
+    onData.push(QStringLiteral("line")).getVariable().push(1).push(QStringLiteral("said")).getVariable()
+        .push(QStringLiteral("push")).callMethod().pop();
+    onData.push(QStringLiteral("said")).push(-lines).push(1).push(QStringLiteral("said")).getVariable()
+        .push(QStringLiteral("slice")).callMethod().setVariable();
+    onData.push(QStringLiteral("room")).push(QString()).push(1).push(QStringLiteral("said")).getVariable()
+        .push(QStringLiteral("join")).callMethod().setVariable();
+    onData.push(QStringLiteral("greeted")).getVariable().jumpIf(QStringLiteral("greeted"));
+    onData.push(QStringLiteral("greeted")).push(1).setVariable();
+    onData.push(hello).push(1).push(QStringLiteral("s")).getVariable().push(QStringLiteral("send")).callMethod().pop();
+    onData.label(QStringLiteral("greeted"));
+    code.push(QStringLiteral("s")).getVariable().push(QStringLiteral("onData"))
+        .defineFunction(QString(), {QStringLiteral("d")}, onData).setMember();
+    AvmCode onClose;
+    status(onClose, QStringLiteral("The game server closed the connection."));
+    code.push(QStringLiteral("s")).getVariable().push(QStringLiteral("onClose"))
+        .defineFunction(QString(), {}, onClose).setMember();
+    status(code, QStringLiteral("Connecting to the game server at %1:%2 ...").arg(host).arg(port));
+    code.push(port).push(host).push(2).push(QStringLiteral("s")).getVariable().push(QStringLiteral("connect"))
+        .callMethod().pop();
+    return code;
+}
+
+// A button that sends `text` to the game room.
+AvmCode say(const QString &text)
+{
+    return AvmCode().push(text).push(1).push(QStringLiteral("s")).getVariable().push(QStringLiteral("send")).callMethod().pop();
+}
+
+QByteArray loader(const QString &root, const QString &host, int port)
+{
+    SwfWriter movie(800, 900);
     movie.setBackground(background);
     crest(movie, QPoint(352, 24), 96, 1);
     movie.place(movie.defineText(QRect(100, 176, 600, 60), html(QStringLiteral("TarvenHOLM"), 44, gold)), 10);
@@ -82,7 +156,39 @@ QByteArray loader(const QString &root)
                                        AvmCode().getUrl(links[i].url, QString::fromLatin1(links[i].target))),
                     depth++);
     }
-    movie.doAction(AvmCode().stop());
+    // The game room: the chat, its buttons and the server's news.
+    movie.place(movie.defineRect(QRect(80, 680, 640, 200), QColor(24, 6, 10)), depth++);
+    movie.place(movie.defineText(QRect(90, 686, 620, 24), QString(), QStringLiteral("status")), depth++);
+    movie.place(movie.defineText(QRect(90, 712, 440, 130), QString(), QStringLiteral("room")), depth++);
+    movie.place(movie.defineText(QRect(90, 846, 620, 30), QString(), QStringLiteral("news")), depth++);
+    const struct { const char *label; const char *text; } says[] = {{"Wave", "waves to everyone"},
+                                                                     {"Cheer", "cheers for the guild"}};
+    for (int i = 0; i < 2; ++i) {
+        const QRect box(550, 716 + i * 64, 160, 52);
+        const int face = movie.defineRect(box, crimson);
+        const int edge = movie.defineRect(box.adjusted(-2, -2, 2, 2), gold);
+        const int label = movie.defineText(box.adjusted(4, 10, -4, -4), html(QString::fromLatin1(says[i].label), 20, gold));
+        movie.place(movie.defineButton({edge, face, label}, say(QString::fromLatin1(says[i].text))), depth++);
+    }
+    AvmCode code = gameRoom(host, port, QStringLiteral("says hello from the game"), 6, 14);
+    // news = the server's "news" and "time", by LoadVars
+    const QString newsStart = html(QStringLiteral("@"), 13, gold, QStringLiteral("left")).section(QLatin1Char('@'), 0, 0);
+    AvmCode onLoad;
+    onLoad.push(QStringLiteral("ok")).getVariable().jumpIf(QStringLiteral("loaded"));
+    onLoad.push(QStringLiteral("news")).push(newsStart + QStringLiteral("No news from the server.</font></p>")).setVariable();
+    onLoad.jump(QStringLiteral("end")).label(QStringLiteral("loaded"));
+    onLoad.push(QStringLiteral("got")).push(QStringLiteral("Server news: ")).push(QStringLiteral("v")).getVariable()
+        .push(QStringLiteral("news")).getMember().add().push(QStringLiteral(" (")).add().push(QStringLiteral("v")).getVariable()
+        .push(QStringLiteral("time")).getMember().add().push(QStringLiteral(")")).add().setVariable();
+    onLoad.push(QStringLiteral("news")).push(newsStart);
+    pushEscaped(onLoad, QStringLiteral("got")).add().push(QStringLiteral("</font></p>")).add().setVariable();
+    onLoad.label(QStringLiteral("end"));
+    code.push(QStringLiteral("v")).push(0).push(QStringLiteral("LoadVars")).newObject().setVariable();
+    code.push(QStringLiteral("v")).getVariable().push(QStringLiteral("onLoad"))
+        .defineFunction(QString(), {QStringLiteral("ok")}, onLoad).setMember();
+    code.push(root + QStringLiteral("api/news")).push(1).push(QStringLiteral("v")).getVariable()
+        .push(QStringLiteral("load")).callMethod().pop();
+    movie.doAction(code.stop());
     movie.showFrame();
     return movie.finish();
 }
@@ -113,15 +219,20 @@ QByteArray battle()
     return movie.finish();
 }
 
-QByteArray banner()
+QByteArray banner(const QString &host, int port)
 {
-    SwfWriter movie(600, 120);
+    SwfWriter movie(600, 160);
     movie.setBackground(QColor(20, 60, 30));
     crest(movie, QPoint(20, 12), 72, 1);
     movie.place(movie.defineText(QRect(110, 30, 480, 60),
                                  html(QStringLiteral("Guild Hall: a Flash banner in a web page"), 22, gold,
                                       QStringLiteral("left"))),
                 10);
+    // It joins the game room as a web page's movie: only where the game
+    // server's socket policy (port 843) grants this site.
+    movie.place(movie.defineText(QRect(110, 70, 480, 22), QString(), QStringLiteral("status")), 11);
+    movie.place(movie.defineText(QRect(110, 94, 480, 60), QString(), QStringLiteral("room")), 12);
+    movie.doAction(gameRoom(host, port, QStringLiteral("waves from the Guild Hall"), 2, 12).stop());
     movie.showFrame();
     return movie.finish();
 }
@@ -140,15 +251,19 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 4) {
-        std::fprintf(stderr, "usage: %s <game folder> <server root> <partner site folder>\n", argv[0]);
+    const int colon = args.value(4).lastIndexOf(QLatin1Char(':'));
+    const QString host = args.value(4).left(colon);
+    const int port = args.value(4).mid(colon + 1).toInt();
+    if (args.size() != 5 || host.isEmpty() || port <= 0 || port > 65535) {
+        std::fprintf(stderr, "usage: %s <game folder> <server root> <partner site folder> <game server host:port>\n",
+                     argv[0]);
         return 2;
     }
     const QString game = args.at(1), root = args.at(2), partner = args.at(3);
     QDir().mkpath(game);
     QDir().mkpath(partner);
-    return write(game + QStringLiteral("/loader.swf"), loader(root)) && write(game + QStringLiteral("/battle.swf"), battle())
-               && write(partner + QStringLiteral("/banner.swf"), banner())
+    return write(game + QStringLiteral("/loader.swf"), loader(root, host, port)) && write(game + QStringLiteral("/battle.swf"), battle())
+               && write(partner + QStringLiteral("/banner.swf"), banner(host, port))
            ? 0
            : 1;
 }
