@@ -10,7 +10,10 @@ joined."; whatever a player sends reaches everyone as "Player <n>: <text>";
 
 Bounded as a server on the internet would be: 64 players, 1 KiB a message,
 64 KiB waiting for a player who reads nothing (then that player is dropped).
-The socket policy is not this server's: nginx answers it on port 843.
+The socket policy is not this server's: nginx answers it on port 843. A
+client that asks this port for one instead (as the Flash Player did when 843
+said nothing) is closed without an answer, before it joins: a connection
+joins once it has said nothing for a moment or has said something else.
 """
 import asyncio
 import sys
@@ -39,9 +42,25 @@ def everyone(text):
         send(writer, text)
 
 
+async def first_message(reader):
+    """The first message, if one comes at once; None if none does."""
+    try:
+        return await asyncio.wait_for(reader.readuntil(b"\0"), 0.3)
+    except asyncio.TimeoutError:
+        return None
+
+
 async def play(reader, writer):
     global next_number
     if len(players) >= MAX_PLAYERS:
+        writer.close()
+        return
+    try:
+        first = await first_message(reader)
+    except (asyncio.IncompleteReadError, asyncio.LimitOverrunError, ConnectionError):
+        writer.close()
+        return
+    if first == b"<policy-file-request/>\0":
         writer.close()
         return
     number = next_number
@@ -53,7 +72,8 @@ async def play(reader, writer):
     try:
         while True:
             try:
-                message = await reader.readuntil(b"\0")
+                message = first or await reader.readuntil(b"\0")
+                first = None
             except asyncio.LimitOverrunError:
                 break  # longer than a message may be
             text = message[:-1].decode("utf-8", "replace")

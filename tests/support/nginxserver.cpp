@@ -33,14 +33,22 @@ QString NginxServer::rootUrl() const
     return QStringLiteral("http://127.0.0.1:%1/").arg(m_port);
 }
 
+void NginxServer::setConfig(const QString &whole, int port)
+{
+    m_whole = whole;
+    m_port = port;
+}
+
 bool NginxServer::start()
 {
     static int serial = 0;
     m_prefix = TestEnv::root() + QStringLiteral("/nginx%1").arg(++serial);
     QDir().mkpath(m_prefix + QStringLiteral("/logs"));
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        m_port = freePort();
-        const QString conf = QStringLiteral(
+    const bool custom = !m_whole.isEmpty();
+    for (int attempt = 0; attempt < (custom ? 1 : 5); ++attempt) {
+        if (!custom)
+            m_port = freePort();
+        const QString conf = custom ? QString(m_whole).replace(QStringLiteral("%PREFIX%"), m_prefix) : QStringLiteral(
             "worker_processes 1;\n"
             "pid %1/nginx.pid;\n"
             "error_log %1/logs/error.log;\n"

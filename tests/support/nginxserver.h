@@ -12,6 +12,12 @@ public:
     explicit NginxServer(const QString &documentRoot, const QString &extraServerConfig = QString());
     ~NginxServer();
 
+    // Instead of the one server: this whole configuration, listening where it
+    // says; `port` is the one start() waits for. "%PREFIX%" in it stands for
+    // the server's own folder (its access log: "%PREFIX%/logs/access.log").
+    void setConfig(const QString &whole, int port);
+    QString prefix() const { return m_prefix; }
+
     bool start();
     void stop();
     int port() const { return m_port; }
@@ -28,6 +34,7 @@ public:
 private:
     QString m_root;
     QString m_extra;
+    QString m_whole;
     QString m_prefix;
     int m_port = 0;
     QProcess m_process;
