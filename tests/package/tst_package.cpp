@@ -197,7 +197,7 @@ void TestPackage::operatorReachesEveryPlayer()
     client.kill();
     TestEnv::writeFile(presets, before);
     QVERIFY2(asked, qPrintable(client.errorText()));
-    QVERIFY2(client.errorText().contains("http://127.0.0.1:1/moved/stamp.txt"), qPrintable(client.errorText()));
+    QVERIFY2(client.errorText().contains("http://127.0.0.1:1/moved/update/stamp.txt"), qPrintable(client.errorText()));
     QVERIFY(!QSettings(game + "/tarvenholm.ini", QSettings::IniFormat).contains("updateroot"));
 }
 
