@@ -77,6 +77,7 @@ nginx_pid=$!
 python3 demo/gameserver.py "$gameport" &
 game_pid=$!
 trap 'kill "$nginx_pid" "$game_pid" 2>/dev/null; rm -rf "$staging"' EXIT
+trap 'exit 130' INT TERM # the servers stop on Ctrl+C or a kill too
 
 # The demo operator's settings, as /etc/tarvenholm/tarvenholm.ini holds a
 # deployment's: read by the client at every start.
@@ -126,8 +127,7 @@ status=0
 if [ -n "${DISPLAY:-}" ]; then
     both || status=$?
 else
-    export -f both client prepare
     export work players top
-    xvfb-run -a -s "-screen 0 1920x1080x24" bash -c both || status=$?
+    xvfb-run -a -s "-screen 0 1920x1080x24" bash -c "$(declare -f client prepare both); both" || status=$?
 fi
 exit $status
