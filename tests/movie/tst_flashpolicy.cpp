@@ -55,6 +55,10 @@ void TestFlashPolicy::socketGrants_data()
     // A policy served from port 1024 or above speaks for such ports only.
     QTest::newRow("high own port, low port") << none << any << 5000 << "a.org" << 443 << false;
     QTest::newRow("master, low port") << any << none << 5000 << "a.org" << 443 << true;
+    // ... at the bound itself: 1024 is the first such port, both ways.
+    QTest::newRow("own port 1024, port 1023") << none << any << 1024 << "a.org" << 1023 << false;
+    QTest::newRow("own port 1024, port 1024") << none << any << 1024 << "a.org" << 1024 << true;
+    QTest::newRow("own port 1023, port 1023") << none << any << 1023 << "a.org" << 1023 << true;
     QTest::newRow("master forbids other files") << policy("<site-control permitted-cross-domain-policies=\"master-only\"/>")
                                                 << any << 9000 << "a.org" << 9000 << false;
     QTest::newRow("master forbids everything") << policy("<site-control permitted-cross-domain-policies=\"none\"/>" + allow("*", "*"))

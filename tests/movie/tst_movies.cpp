@@ -55,6 +55,7 @@ private slots:
     void pageBehaviours_data();
     void pageBehaviours();
     void savedDataSurvives();
+    void fullScreenOnRequest_data();
     void fullScreenOnRequest();
     void movieFullScreen_data();
     void movieFullScreen();
@@ -119,7 +120,14 @@ void TestMovies::initTestCase()
     TestEnv::writeFile(site + "/movies/fullscreen.swf", MovieFiles::fullScreen(QColor(30, 30, 200)));
     const QString otherSite = TestEnv::root() + "/other";
     TestEnv::writeFile(otherSite + "/data.txt", "answer=42");
-    other = new NginxServer(otherSite, "location = /echo { return 200 \"posted=1\"; }\n");
+    // Its policy file's answer carries the header a file "permitted-<value>" beside it names.
+    other = new NginxServer(otherSite, "location = /echo { return 200 \"posted=1\"; }\n"
+                                       "location = /crossdomain.xml {\n"
+                                       "  set $permitted \"\";\n"
+                                       "  if (-f $document_root/permitted-none) { set $permitted none; }\n"
+                                       "  if (-f $document_root/permitted-none-this-response) { set $permitted none-this-response; }\n"
+                                       "  add_header X-Permitted-Cross-Domain-Policies $permitted;\n"
+                                       "}\n");
     QVERIFY(other->start());
 
     TestEnv::writeFile("content/colours.swf", MovieFiles::colours(background, square));
@@ -584,21 +592,36 @@ void TestMovies::savedDataSurvives()
     QCOMPARE(QFile::permissions(TabProfile::gameDataPath()) & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+void TestMovies::fullScreenOnRequest_data()
+{
+    QTest::addColumn<QString>("leave"); // how the player leaves it
+    QTest::newRow("Esc") << "esc";
+    // Another tab cannot be shown over the page's full screen.
+    QTest::newRow("another tab") << "tab";
+}
+
 // A page's full-screen request after the player's click fills the screen with
-// the view alone; Esc gives the window back as it was.
+// the view alone; Esc, or going to another tab, gives the window back as it was.
 void TestMovies::fullScreenOnRequest()
 {
+    QFETCH(QString, leave);
     window->openInNewTab(server->rootUrl() + "movies/full.html");
+    window->tabWidget()->setCurrentIndex(1);
     QTRY_COMPARE(view(1)->title(), QString("Full"));
     QVERIFY(WebTest::click(view(1), "#full"));
     QTRY_VERIFY(window->isFullScreen());
     QVERIFY(window->isPageFullScreen());
     QVERIFY(window->menuBar()->isHidden() && window->tabWidget()->tabBar()->isHidden());
     QTRY_VERIFY(WebTest::runJs(view(1), "document.fullscreenElement !== null").toBool());
-    QTest::keyClick(view(1)->focusProxy(), Qt::Key_Escape);
+    if (leave == "esc") {
+        QTest::keyClick(view(1)->focusProxy(), Qt::Key_Escape);
+        QTRY_VERIFY(WebTest::runJs(view(1), "document.fullscreenElement === null").toBool());
+    } else {
+        window->tabWidget()->setCurrentIndex(0);
+    }
     QTRY_VERIFY(!window->isFullScreen());
+    QVERIFY(!window->isPageFullScreen());
     QVERIFY(!window->menuBar()->isHidden() && !window->tabWidget()->tabBar()->isHidden());
-    QTRY_VERIFY(WebTest::runJs(view(1), "document.fullscreenElement === null").toBool());
 }
 
 void TestMovies::movieFullScreen_data()
@@ -682,16 +705,20 @@ void TestMovies::crossDomainData_data()
     QTest::addColumn<bool>("local");       // the game's movie, or a web page's
     QTest::addColumn<QByteArray>("policy"); // the other site's /crossdomain.xml ("": none)
     QTest::addColumn<bool>("answered");
+    QTest::addColumn<QString>("header"); // X-Permitted-Cross-Domain-Policies of the policy's answer
     auto policy = [](const char *domain, const char *meta = "all") {
         return QByteArray("<?xml version=\"1.0\"?><cross-domain-policy><site-control permitted-cross-domain-policies=\"")
             + meta + "\"/><allow-access-from domain=\"" + domain + "\"/></cross-domain-policy>";
     };
-    QTest::newRow("game movie, no policy") << true << QByteArray() << true;
-    QTest::newRow("web movie, no policy") << false << QByteArray() << false;
-    QTest::newRow("web movie, policy grants its site") << false << policy("127.0.0.1") << true;
-    QTest::newRow("web movie, policy grants every site") << false << policy("*") << true;
-    QTest::newRow("web movie, policy grants others") << false << policy("*.example.org") << false;
-    QTest::newRow("web movie, policy files forbidden") << false << policy("*", "none") << false;
+    QTest::newRow("game movie, no policy") << true << QByteArray() << true << "";
+    QTest::newRow("web movie, no policy") << false << QByteArray() << false << "";
+    QTest::newRow("web movie, policy grants its site") << false << policy("127.0.0.1") << true << "";
+    QTest::newRow("web movie, policy grants every site") << false << policy("*") << true << "";
+    QTest::newRow("web movie, policy grants others") << false << policy("*.example.org") << false << "";
+    QTest::newRow("web movie, policy files forbidden") << false << policy("*", "none") << false << "";
+    // The header forbids what the file's own words grant.
+    QTest::newRow("web movie, header forbids policy files") << false << policy("127.0.0.1") << false << "none";
+    QTest::newRow("web movie, header forbids this one") << false << policy("127.0.0.1") << false << "none-this-response";
 }
 
 // A web page's movie reads and posts to another server only where that
@@ -701,8 +728,13 @@ void TestMovies::crossDomainData()
     QFETCH(bool, local);
     QFETCH(QByteArray, policy);
     QFETCH(bool, answered);
+    QFETCH(QString, header);
     const QString policyFile = TestEnv::root() + "/other/crossdomain.xml";
     QFile::remove(policyFile);
+    for (const char *value : {"none", "none-this-response"})
+        QFile::remove(TestEnv::root() + "/other/permitted-" + value);
+    if (!header.isEmpty())
+        TestEnv::writeFile(TestEnv::root() + "/other/permitted-" + header, "");
     if (!policy.isEmpty())
         TestEnv::writeFile(policyFile, policy);
     server->clearAccessLog();

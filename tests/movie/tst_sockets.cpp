@@ -33,6 +33,7 @@ private slots:
     void movieSockets();
     void webFrameInContentPage();
     void connectionOutlivesHandshakeTimer();
+    void handshakeOverTheBound_data();
     void handshakeOverTheBound();
     void bridgeGoesWithConnectionsOpen();
 
@@ -236,6 +237,8 @@ void TestSockets::movieSockets()
     const QByteArray movie = MovieFiles::socket("127.0.0.1", echo->serverPort(), message, web->rootUrl());
     const QString replacement = script.isEmpty() ? "" : "<script>" + script + "</script>";
     const QByteArray before = echo->received();
+    const int connectionsBefore = echo->connections();
+    const int masterAsked = this->master->policyRequests();
     auto *view = new MyWebView;
     window->appendTab(view, "movie");
     if (where == "game") {
@@ -261,6 +264,10 @@ void TestSockets::movieSockets()
         QCOMPARE(echo->received(), before);
     }
     QCOMPARE(reports().count("connect-true"), 1);
+    // One connection to the server for the movie's one, after one question to
+    // the master policy's port (a web movie's; the game's asks none).
+    QCOMPARE(echo->connections() - connectionsBefore, connects ? 1 : 0);
+    QCOMPARE(this->master->policyRequests() - masterAsked, where == "web" ? 1 : 0);
 }
 
 // A web frame inside a content page (an advert, a news box) gets the
@@ -316,19 +323,37 @@ void TestSockets::connectionOutlivesHandshakeTimer()
 
 // A handshake longer than any WebSocket's is answered as soon as it is, not
 // when the handshake timer runs out.
+void TestSockets::handshakeOverTheBound_data()
+{
+    QTest::addColumn<int>("size");      // the handshake's bytes, its blank line included; 0: it never ends
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<QString>("why");
+    // A whole handshake of the bound's size is looked at (its secret is no one's).
+    QTest::newRow("the bound's size") << int(SocketBridge::maxHandshake) << QByteArray("403") << "unknown secret";
+    QTest::newRow("a byte over") << int(SocketBridge::maxHandshake + 1) << QByteArray("431") << "handshake too long";
+    QTest::newRow("no end") << 0 << QByteArray("431") << "handshake too long";
+}
+
 void TestSockets::handshakeOverTheBound()
 {
+    QFETCH(int, size);
+    QFETCH(QByteArray, status);
+    QFETCH(QString, why);
     MessageLog messages;
     QTcpSocket raw;
     raw.connectToHost(SocketBridge::shared()->address(), QUrl(SocketBridge::shared()->urlPrefix()).port());
     QVERIFY(raw.waitForConnected(5000));
-    raw.write("GET /" + QByteArray(64, 'a') + " HTTP/1.1\r\nX-Padding: " + QByteArray(SocketBridge::maxHandshake, 'x'));
+    const QByteArray start = "GET /" + QByteArray(64, 'a') + " HTTP/1.1\r\nX-Padding: ";
+    if (size == 0)
+        raw.write(start + QByteArray(SocketBridge::maxHandshake, 'x'));
+    else
+        raw.write(start + QByteArray(size - start.size() - 4, 'x') + "\r\n\r\n");
     QElapsedTimer waited;
     waited.start();
     QTRY_VERIFY(raw.bytesAvailable() > 0 || raw.state() != QAbstractSocket::ConnectedState);
-    QVERIFY(raw.readAll().startsWith("HTTP/1.1 431 "));
+    QVERIFY(raw.readAll().startsWith("HTTP/1.1 " + status + " "));
     QVERIFY2(waited.elapsed() < SocketBridge::handshakeTimeoutMs, qPrintable(QString::number(waited.elapsed())));
-    QVERIFY(messages.contains(debugLine("Socket refused: ", QString("handshake too long"))));
+    QVERIFY(messages.contains(debugLine("Socket refused: ", why)));
 }
 
 // A bridge that goes (the client quitting) with connections open and one

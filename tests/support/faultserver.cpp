@@ -112,10 +112,16 @@ void FaultServer::respond(QTcpSocket *socket, const QByteArray &request)
                 from -= 10;
             else if (answer.ranges == ShortRange)
                 last -= 1000;
-            const QByteArray part = body.mid(int(from), int(last - from + 1));
+            QByteArray part = body.mid(int(from), int(last - from + 1));
+            qint64 total = body.size();
+            if (answer.ranges == OtherTotal) {
+                part += QByteArray(1000, 'z');
+                last += 1000;
+                total += 1000;
+            }
             socket->write("HTTP/1.1 206 Partial Content\r\nContent-Type: application/octet-stream\r\n" + accepts
                           + tagLine + "Content-Range: bytes " + QByteArray::number(from) + '-'
-                          + QByteArray::number(last) + '/' + QByteArray::number(body.size())
+                          + QByteArray::number(last) + '/' + QByteArray::number(total)
                           + "\r\nContent-Length: " + QByteArray::number(part.size()) + "\r\n\r\n" + part);
         } else {
             socket->write(status + accepts + tagLine + "Content-Length: " + QByteArray::number(body.size())

@@ -30,6 +30,7 @@ public:
         NoValidator,   // takes ranges but names no version (no ETag, no date), even when the file changed
         ShiftedRange,  // 206 starting ten bytes before the byte asked for
         ShortRange,    // 206 ending a thousand bytes before the file's end
+        OtherTotal,    // 206 of a file a thousand bytes longer: its range ends at the last byte of that total
     };
     FaultServer();
     // Shorthand: every path answers with this body and fault.

@@ -1049,6 +1049,8 @@ void TestUpdateDialog::brokenTransferResumes_data()
     // A range that does not continue exactly to the file's end: the file starts over.
     QTest::newRow("range starts elsewhere") << int(FaultServer::ShiftedRange) << false << false << true << 3 << "new";
     QTest::newRow("range ends short") << int(FaultServer::ShortRange) << false << false << true << 3 << "new";
+    // Its total is not the file's announced size: another file's rest, however well it fits its own.
+    QTest::newRow("range of another total") << int(FaultServer::OtherTotal) << false << true << true << 3 << "new";
 }
 
 // A body cut at 60 %: tried again from the byte reached where the server takes

@@ -36,7 +36,7 @@ QString contentUrl(const QString &path)
 
 // Where the request comes from, in a few words: "game" (a web page in the
 // game tab), "site" (a partner page in its tab), "popup" (a window that page
-// opened) or "local" (a page of the content folder in the game tab, asking
+// opened), "gamepopup" (a partner page in a window the game tab opened) or "local" (a page of the content folder in the game tab, asking
 // itself); in a local page, "webframe" (a web frame that the client knows
 // asks), "unknown" (a frame the client cannot name: a window nobody
 // announced, a sandboxed frame's) or "outside" (a local file beside the
@@ -132,6 +132,8 @@ void TestLinkPolicy::decide_data()
                                                            << Origin::Window << "site+player" << Action::WindowTab << "" << "";
     QTest::newRow("partner pop-up's window toward its site") << picker << LinkClicked << Origin::Window << "popup+player" << Action::WindowTab << "" << "";
     QTest::newRow("game page's window toward a partner") << picker << LinkClicked << Origin::Window << "game+player" << Action::SiteTab << "" << "";
+    // Judged by the opener's family, not the tab's kind: the game's windows share nothing on disk.
+    QTest::newRow("game pop-up's window toward its site") << picker << LinkClicked << Origin::Window << "gamepopup+player" << Action::SiteTab << "" << "";
     // Movies play in their page, wherever the page may go.
     const QString movie = contentUrl("battle.swf?12");
     QTest::newRow("program loads a movie") << movie << Other << Origin::Program << "game" << Action::PlayMovie << "" << "";
@@ -181,8 +183,8 @@ void TestLinkPolicy::decide()
     const QString where = flags.first();
     const bool inLocalPage = where == "local" || where == "webframe" || where == "unknown" || where == "outside";
     const bool game = where == "game" || inLocalPage;
-    request.tab.kind = game ? TabKind::Game : where == "popup" ? TabKind::Window : TabKind::Site;
-    request.tab.family = game ? TabKind::Game : TabKind::Site;
+    request.tab.kind = game ? TabKind::Game : where == "popup" || where == "gamepopup" ? TabKind::Window : TabKind::Site;
+    request.tab.family = game || where == "gamepopup" ? TabKind::Game : TabKind::Site;
     request.tab.playerActed = flags.contains("player");
     request.engineSawAction = flags.contains("engine");
     request.pageUrl = QUrl(flags.contains("movie") ? (game ? contentUrl("battle.swf?7") : "http://forum.tarvenholm.example/a.swf")

@@ -772,6 +772,8 @@ void TestMainWindow::gameUrl_data()
     QTest::newRow("absolute path") << "/games/client/content/loader.swf?x=1" << "file:///games/client/content/loader.swf?x=1";
     QTest::newRow("file url") << "file:///games/loader.swf?x=1#f" << "file:///games/loader.swf?x=1#f";
     QTest::newRow("web url") << "http://www.example.org/game.swf?s=1" << "http://www.example.org/game.swf?s=1";
+    // A Windows drive letter is no scheme: a file below the working folder here.
+    QTest::newRow("drive letter") << "C:/game/loader.swf" << "./C:/game/loader.swf";
 }
 
 void TestMainWindow::gameUrl()
