@@ -1,9 +1,14 @@
 // The Flash Player's policy rules as a table: which site's movies a server's
-// socket or HTTP policy file lets in.
+// socket or HTTP policy file lets in; and a socket policy's answer as a
+// server of the test's gives it.
 #include "movie/flashpolicy.h"
+#include "movie/policyfiles.h"
+#include "socketserver.h"
 #include "testenv.h"
 
 #include <QApplication>
+
+#include <optional>
 
 class TestFlashPolicy : public QObject
 {
@@ -13,6 +18,8 @@ private slots:
     void socketGrants();
     void httpGrants_data();
     void httpGrants();
+    void socketPolicyAnswer_data();
+    void socketPolicyAnswer();
 };
 
 static QByteArray policy(const QByteArray &body)
@@ -120,6 +127,32 @@ void TestFlashPolicy::httpGrants()
     QFETCH(bool, serverSecure);
     QFETCH(bool, granted);
     QCOMPARE(FlashPolicy::grantsHttp(FlashPolicy::parse(file), domain, pageSecure, serverSecure), granted);
+}
+
+void TestFlashPolicy::socketPolicyAnswer_data()
+{
+    QTest::addColumn<int>("size"); // the answer's bytes, its closing NUL included
+    QTest::addColumn<bool>("granted");
+    QTest::newRow("the bound's size") << int(FlashPolicy::maxSize) << true;
+    QTest::newRow("a byte over") << int(FlashPolicy::maxSize + 1) << false;
+}
+
+// An answer past the bound grants nothing, however it ends.
+void TestFlashPolicy::socketPolicyAnswer()
+{
+    QFETCH(int, size);
+    QFETCH(bool, granted);
+    const QByteArray start = "<cross-domain-policy>" + allow("*", "*"), end = "</cross-domain-policy>";
+    SocketServer master(false);
+    master.setPolicy(start + QByteArray(size - 1 - start.size() - end.size(), ' ') + end);
+    PolicyFiles policies;
+    policies.setMasterPort(quint16(master.serverPort()));
+    std::optional<bool> answer;
+    // Port 9 of this machine answers nothing: only the master's answer can grant.
+    policies.checkSocket(SocketEndpoint{"127.0.0.1", 9}, "a.org", [&](bool yes, const QString &) { answer = yes; });
+    QTRY_VERIFY(answer.has_value());
+    QCOMPARE(*answer, granted);
+    QCOMPARE(master.policyRequests(), 1);
 }
 
 TARVEN_TEST_MAIN(TestFlashPolicy)

@@ -81,7 +81,9 @@ def run(command, log, timeout):
 
 
 def build(target, log):
-    return run(["cmake", "--build", str(BUILD), "-j2", "--target", target], log, 3600) == 0
+    """The test program and the client it may start; everything with `None`."""
+    targets = ["--target", target, "tarvenholm"] if target else []
+    return run(["cmake", "--build", str(BUILD), "-j2"] + targets, log, 3600) == 0
 
 
 def test(spec, log):
@@ -108,7 +110,10 @@ def main():
     if run(["cmake", "-S", str(SOURCE), "-B", str(BUILD), "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
             "-DTARVEN_BENCHMARKS=OFF"], logs / "configure.log", 600) != 0:
         sys.exit("the copy does not configure: see %s" % (logs / "configure.log"))
-    # Every test named passes before any fault is planted.
+    # Everything built (translations, tools), and every test named passing,
+    # before any fault is planted.
+    if not build(None, logs / "build.log"):
+        sys.exit("the copy does not build: see %s" % (logs / "build.log"))
     for spec in sorted({f["test"] for f in chosen}):
         program = spec.split()[0]
         log = logs / ("baseline-%s.log" % "-".join(spec.split()))
