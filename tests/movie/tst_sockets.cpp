@@ -32,6 +32,7 @@ private slots:
     void movieSockets_data();
     void movieSockets();
     void webFrameInContentPage();
+    void policyAskedOncePerPage();
     void connectionOutlivesHandshakeTimer();
     void handshakeOverTheBound_data();
     void handshakeOverTheBound();
@@ -75,6 +76,7 @@ void TestSockets::init()
     window->show();
     echo->setPolicy(QByteArray());
     master->setPolicy(QByteArray());
+    master->setPolicyWithoutNul(false);
     echo->setCloseAfter(-1);
     web->clearAccessLog();
 }
@@ -201,7 +203,7 @@ void TestSockets::movieSockets_data()
     QTest::addColumn<QString>("where");      // "game": the content folder's movie in the game tab; "web": in a web page
     QTest::addColumn<QByteArray>("master");  // the master port's policy
     QTest::addColumn<QByteArray>("own");     // the endpoint's own port's policy
-    QTest::addColumn<QString>("script");     // the page's own, before the movie
+    QTest::addColumn<QString>("script");     // the page's own, before the movie ("nul": none, the master's answer has no NUL)
     QTest::addColumn<bool>("connects");
     const QByteArray none;
     const QByteArray page = SocketServer::grant("127.0.0.1", "*");
@@ -212,6 +214,8 @@ void TestSockets::movieSockets_data()
     QTest::newRow("game movie, WebSocket replaced") << "game" << none << none << replaced << true;
     QTest::newRow("web movie without policy") << "web" << none << none << "" << false;
     QTest::newRow("web movie, master grants") << "web" << page << none << "" << true;
+    // An answer ended by its connection's end: still one answer, one connection.
+    QTest::newRow("web movie, master grants without a NUL") << "web" << page << none << "nul" << true;
     QTest::newRow("web movie, own port grants") << "web" << none << page << "" << true;
     QTest::newRow("web movie, WebSocket replaced") << "web" << none << page << replaced << true;
     QTest::newRow("web movie, WebSocket removed") << "web" << none << page << removed << true;
@@ -229,6 +233,9 @@ void TestSockets::movieSockets()
     QFETCH(QString, script);
     QFETCH(bool, connects);
     this->master->setPolicy(master);
+    this->master->setPolicyWithoutNul(script == "nul");
+    if (script == "nul")
+        script.clear();
     echo->setPolicy(own);
     static int serial = 0;
     const QString name = QString("socket%1.swf").arg(++serial);
@@ -302,6 +309,29 @@ void TestSockets::webFrameInContentPage()
                  qPrintable(messages.lines().join('\n')));
     QCOMPARE(echo->connections(), before);
     QCOMPARE(messages.countStarting("Socket connected:"), 0);
+}
+
+// What a socket policy said is asked once per page: a second movie of the
+// page that connects later is let in on the first one's answer.
+void TestSockets::policyAskedOncePerPage()
+{
+    master->setPolicy(SocketServer::grant("127.0.0.1", "*"));
+    const QString site = TestEnv::root() + "/site/";
+    for (const char *name : {"first", "second"})
+        TestEnv::writeFile(site + name + QString(".swf"),
+                           MovieFiles::socket("127.0.0.1", echo->serverPort(), QString("from the %1").arg(name), web->rootUrl()));
+    TestEnv::writeFile(site + "two.html", "<html><body><embed src=\"first.swf\" width=\"200\" height=\"150\"></body></html>");
+    const int asked = master->policyRequests();
+    const int connections = echo->connections();
+    auto *view = new MyWebView;
+    window->appendTab(view, "two");
+    view->load(QUrl(web->rootUrl() + "two.html"));
+    QTRY_VERIFY_WITH_TIMEOUT(reports().contains("data-from the first"), 30000);
+    WebTest::runJs(view, "const e = document.createElement('embed'); e.src = 'second.swf'; e.width = 200; e.height = 150;"
+                         "document.body.appendChild(e);");
+    QTRY_VERIFY_WITH_TIMEOUT(reports().contains("data-from the second"), 30000);
+    QCOMPARE(master->policyRequests() - asked, 1);
+    QCOMPARE(echo->connections() - connections, 2);
 }
 
 // The WebSocket's handshake timer does not end a connection that is made.

@@ -32,7 +32,7 @@ void SocketServer::incomingConnection(qintptr handle)
                 ++m_policyRequests;
                 // Without a policy: ended without an answer.
                 if (!m_policy.isEmpty())
-                    socket->write(m_policy + '\0');
+                    socket->write(m_withoutNul ? m_policy : m_policy + '\0');
                 socket->disconnectFromHost();
                 return;
             }

@@ -17,6 +17,9 @@ public:
     // "<cross-domain-policy>...</cross-domain-policy>"; empty: a request is
     // ended without an answer.
     void setPolicy(const QByteArray &policy) { m_policy = policy; }
+    // The answer ended by the connection's end alone, without its NUL (as
+    // nginx's stream module answers).
+    void setPolicyWithoutNul(bool without) { m_withoutNul = without; }
     // After echoing this many bytes the server ends the connection itself.
     void setCloseAfter(qint64 bytes) { m_closeAfter = bytes; }
 
@@ -33,6 +36,7 @@ protected:
 private:
     bool m_echoes;
     QByteArray m_policy;
+    bool m_withoutNul = false;
     qint64 m_closeAfter = -1;
     int m_policyRequests = 0;
     int m_connections = 0;
