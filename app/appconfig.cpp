@@ -9,7 +9,6 @@
 #include <memory>
 
 #ifdef Q_OS_UNIX
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -66,22 +65,17 @@ const QStringList &AppConfig::operatorKeys()
 
 QString AppConfig::untrustedBecause(const QString &path)
 {
-#ifdef Q_OS_UNIX
     // The file and the folder it is in, where any link leads: the key that
     // updates are verified with comes from here.
-    const QString file = QFileInfo(path).canonicalFilePath();
-    for (const QString &place : {file, QFileInfo(file).path()}) {
-        struct stat status;
-        if (::stat(QFile::encodeName(place).constData(), &status) != 0)
-            return QStringLiteral("cannot be examined");
-        if (status.st_uid != 0 && status.st_uid != ::geteuid())
-            return place + QStringLiteral(" belongs to another user");
-        if (status.st_mode & (S_IWGRP | S_IWOTH))
-            return place + QStringLiteral(" can be written by other users");
-    }
-#else
-    Q_UNUSED(path);
+    const QFileInfo file(QFileInfo(path).canonicalFilePath());
+    for (const QFileInfo &place : {file, QFileInfo(file.path())}) {
+#ifdef Q_OS_UNIX
+        if (place.ownerId() != 0 && place.ownerId() != ::geteuid())
+            return place.filePath() + QStringLiteral(" belongs to another user");
 #endif
+        if (place.permissions() & (QFile::WriteGroup | QFile::WriteOther))
+            return place.filePath() + QStringLiteral(" can be written by other users");
+    }
     return QString();
 }
 
