@@ -60,13 +60,19 @@ AvmCode &pushEscaped(AvmCode &code, const QString &name)
     code.push(QStringLiteral("esc")).push(name).getVariable().setVariable();
     const std::pair<const char *, const char *> entities[] = {{"&", "&amp;"}, {"<", "&lt;"}, {">", "&gt;"}};
     for (const auto &[from, to] : entities) {
-        // parts = esc.split(from); esc = parts.join(to)
-        code.push(QStringLiteral("parts")).push(QString::fromLatin1(from)).push(1).push(QStringLiteral("esc")).getVariable()
-            .push(QStringLiteral("split")).callMethod().setVariable();
-        code.push(QStringLiteral("esc")).push(QString::fromLatin1(to)).push(1).push(QStringLiteral("parts")).getVariable()
+        // esc = esc.split(from).join(to)
+        code.push(QStringLiteral("esc")).push(QString::fromLatin1(to)).push(1)
+            .push(QString::fromLatin1(from)).push(1).push(QStringLiteral("esc")).getVariable()
+            .push(QStringLiteral("split")).callMethod()
             .push(QStringLiteral("join")).callMethod().setVariable();
     }
     return code.push(QStringLiteral("esc")).getVariable();
+}
+
+// The start of a line of HTML text in the size and colour; "</font></p>" ends it.
+QString lineStart(int size, const QColor &colour)
+{
+    return html(QStringLiteral("@"), size, colour, QStringLiteral("left")).section(QLatin1Char('@'), 0, 0);
 }
 
 // The game room's connection, on the timeline: `room` shows the last lines
@@ -74,8 +80,7 @@ AvmCode &pushEscaped(AvmCode &code, const QString &name)
 // server's welcome the movie says `hello` once.
 AvmCode gameRoom(const QString &host, int port, const QString &hello, int lines, int size)
 {
-    const QString lineStart = html(QStringLiteral("@"), size, parchment, QStringLiteral("left")).section(QLatin1Char('@'), 0, 0);
-    const QString lineEnd = QStringLiteral("</font></p>");
+    const QString start = lineStart(size, parchment), end = QStringLiteral("</font></p>");
     auto status = [&](AvmCode &code, const QString &text) {
         code.push(QStringLiteral("status")).push(html(text, size, gold, QStringLiteral("left"))).setVariable();
     };
@@ -94,8 +99,8 @@ AvmCode gameRoom(const QString &host, int port, const QString &hello, int lines,
     // s.onData = function (d) { said.push(line(d)); said = said.slice(-lines); room = said.join("");
     //                           if (!greeted) { greeted = true; s.send(hello); } }
     AvmCode onData;
-    onData.push(QStringLiteral("line")).push(lineStart);
-    pushEscaped(onData, QStringLiteral("d")).add().push(lineEnd).add().setVariable();
+    onData.push(QStringLiteral("line")).push(start);
+    pushEscaped(onData, QStringLiteral("d")).add().push(end).add().setVariable();
     onData.push(QStringLiteral("line")).getVariable().push(1).push(QStringLiteral("said")).getVariable()
         .push(QStringLiteral("push")).callMethod().pop();
     onData.push(QStringLiteral("said")).push(-lines).push(1).push(QStringLiteral("said")).getVariable()
@@ -172,7 +177,7 @@ QByteArray loader(const QString &root, const QString &host, int port)
     }
     AvmCode code = gameRoom(host, port, QStringLiteral("says hello from the game"), 6, 14);
     // news = the server's "news" and "time", by LoadVars
-    const QString newsStart = html(QStringLiteral("@"), 13, gold, QStringLiteral("left")).section(QLatin1Char('@'), 0, 0);
+    const QString newsStart = lineStart(13, gold);
     AvmCode onLoad;
     onLoad.push(QStringLiteral("ok")).getVariable().jumpIf(QStringLiteral("loaded"));
     onLoad.push(QStringLiteral("news")).push(newsStart + QStringLiteral("No news from the server.</font></p>")).setVariable();
