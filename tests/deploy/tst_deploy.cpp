@@ -134,21 +134,8 @@ void TestDeploy::initTestCase()
     TestEnv::writeFile(root + "/socket-policy.conf",
                        policyConfig(source("deploy/nginx/tarvenholm-socket-policy.conf"), policyPort, gamePort).toUtf8());
     updateSite = new NginxServer(site);
-    updateSite->setConfig("load_module /usr/lib/nginx/modules/ngx_stream_module.so;\n"
-                          "worker_processes 1;\n"
-                          "pid %PREFIX%/nginx.pid;\n"
-                          "error_log %PREFIX%/logs/error.log;\n"
-                          "events { worker_connections 64; }\n"
-                          "http {\n"
-                          "  include /etc/nginx/mime.types;\n"
-                          "  default_type application/octet-stream;\n"
-                          "  access_log %PREFIX%/logs/access.log;\n"
-                          "  client_body_temp_path %PREFIX%/client_temp;\n"
-                          "  proxy_temp_path %PREFIX%/proxy_temp;\n"
-                          "  fastcgi_temp_path %PREFIX%/fastcgi_temp;\n"
-                          "  uwsgi_temp_path %PREFIX%/uwsgi_temp;\n"
-                          "  scgi_temp_path %PREFIX%/scgi_temp;\n"
-                              + siteConfig + "}\ninclude " + root + "/socket-policy.conf;\n",
+    updateSite->setConfig(NginxServer::config(siteConfig, "load_module /usr/lib/nginx/modules/ngx_stream_module.so;\n"
+                                                          "include " + root + "/socket-policy.conf;\n"),
                           httpPort);
     QVERIFY(updateSite->start());
 

@@ -39,6 +39,28 @@ void NginxServer::setConfig(const QString &whole, int port)
     m_port = port;
 }
 
+QString NginxServer::config(const QString &servers, const QString &topLevel)
+{
+    return topLevel
+        + QStringLiteral("worker_processes 1;\n"
+                         "pid %PREFIX%/nginx.pid;\n"
+                         "error_log %PREFIX%/logs/error.log;\n"
+                         "events { worker_connections 64; }\n"
+                         "http {\n"
+                         "  include /etc/nginx/mime.types;\n"
+                         "  default_type application/octet-stream;\n"
+                         "  log_format tv '\"$request\" $status $body_bytes_sent \"$http_cookie\" \"$http_accept_encoding\""
+                         " \"$content_length\" \"$http_user_agent\"';\n"
+                         "  access_log %PREFIX%/logs/access.log tv;\n"
+                         "  client_body_temp_path %PREFIX%/client_temp;\n"
+                         "  proxy_temp_path %PREFIX%/proxy_temp;\n"
+                         "  fastcgi_temp_path %PREFIX%/fastcgi_temp;\n"
+                         "  uwsgi_temp_path %PREFIX%/uwsgi_temp;\n"
+                         "  scgi_temp_path %PREFIX%/scgi_temp;\n"
+                         "  sendfile on;\n")
+        + servers + QStringLiteral("}\n");
+}
+
 bool NginxServer::start()
 {
     static int serial = 0;
@@ -48,29 +70,12 @@ bool NginxServer::start()
     for (int attempt = 0; attempt < (custom ? 1 : 5); ++attempt) {
         if (!custom)
             m_port = freePort();
-        const QString conf = custom ? QString(m_whole).replace(QStringLiteral("%PREFIX%"), m_prefix) : QStringLiteral(
-            "worker_processes 1;\n"
-            "pid %1/nginx.pid;\n"
-            "error_log %1/logs/error.log;\n"
-            "events { worker_connections 64; }\n"
-            "http {\n"
-            "  include /etc/nginx/mime.types;\n"
-            "  default_type application/octet-stream;\n"
-            "  log_format tv '\"$request\" $status $body_bytes_sent \"$http_cookie\" \"$http_accept_encoding\""
-            " \"$content_length\" \"$http_user_agent\"';\n"
-            "  access_log %1/logs/access.log tv;\n"
-            "  client_body_temp_path %1/client_temp;\n"
-            "  proxy_temp_path %1/proxy_temp;\n"
-            "  fastcgi_temp_path %1/fastcgi_temp;\n"
-            "  uwsgi_temp_path %1/uwsgi_temp;\n"
-            "  scgi_temp_path %1/scgi_temp;\n"
-            "  sendfile on;\n"
-            "  server {\n"
-            "    listen 127.0.0.1:%2;\n"
-            "    root %3;\n"
-            "    %4\n"
-            "  }\n"
-            "}\n").arg(m_prefix).arg(m_port).arg(m_root, m_extra);
+        const QString server = QStringLiteral("  server {\n"
+                                              "    listen 127.0.0.1:%1;\n"
+                                              "    root %2;\n"
+                                              "    %3\n"
+                                              "  }\n").arg(m_port).arg(m_root, m_extra);
+        const QString conf = QString(custom ? m_whole : config(server)).replace(QStringLiteral("%PREFIX%"), m_prefix);
         TestEnv::writeFile(m_prefix + QStringLiteral("/nginx.conf"), conf.toUtf8());
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral("/usr/sbin/nginx"),

@@ -16,6 +16,9 @@ public:
     // says; `port` is the one start() waits for. "%PREFIX%" in it stands for
     // the server's own folder (its access log: "%PREFIX%/logs/access.log").
     void setConfig(const QString &whole, int port);
+    // The tests' configuration around these `server` blocks (and these lines
+    // at the top level): its logs, temporary folders and types, "%PREFIX%" in it.
+    static QString config(const QString &servers, const QString &topLevel = QString());
     QString prefix() const { return m_prefix; }
 
     bool start();
