@@ -86,8 +86,8 @@ def build(target, log):
     return run(["cmake", "--build", str(BUILD), "-j2"] + targets, log, 3600) == 0
 
 
-def test(spec, log):
-    program, *functions = spec.split()
+def test(guard, log):
+    program, *functions = guard.split()
     env_command = ["env", "QT_QPA_PLATFORM=xcb" if program in XVFB else "QT_QPA_PLATFORM=offscreen"]
     if os.geteuid() == 0:
         env_command.append("QTWEBENGINE_DISABLE_SANDBOX=1")
@@ -114,11 +114,11 @@ def main():
     # before any fault is planted.
     if not build(None, logs / "build.log"):
         sys.exit("the copy does not build: see %s" % (logs / "build.log"))
-    for spec in sorted({f["test"] for f in chosen}):
-        program = spec.split()[0]
-        log = logs / ("baseline-%s.log" % "-".join(spec.split()))
-        if not build(program, log) or test(spec, log) != 0:
-            sys.exit("%s fails without a fault: see %s" % (spec, log))
+    for guard in sorted({f["test"] for f in chosen}):
+        program = guard.split()[0]
+        log = logs / ("baseline-%s.log" % "-".join(guard.split()))
+        if not build(program, log) or test(guard, log) != 0:
+            sys.exit("%s fails without a fault: see %s" % (guard, log))
     results = {"killed": 0, "SURVIVED": 0, "not built": 0}
     for number, fault in enumerate(chosen, 1):
         path = SOURCE / fault["file"]
